@@ -1,0 +1,11 @@
+// The UI handles, each set once by startup on the UI thread and only read afterwards.
+#pragma once
+
+#include <windows.h>
+
+extern HINSTANCE appInstance;
+extern HWND mainWindow;
+extern HICON largeIcon;       // IDI_MAIN at the large system icon size
+extern HICON smallIcon;       // IDI_MAIN at the small size: the tray image
+extern HICON alertIcon;       // IDI_ALERT at the small size: only the flash reads it
+extern UINT taskbarCreatedMsg;

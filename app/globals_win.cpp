@@ -1,0 +1,8 @@
+#include "app/globals.h"
+
+HINSTANCE appInstance;
+HWND mainWindow;
+HICON largeIcon;
+HICON smallIcon;
+HICON alertIcon;
+UINT taskbarCreatedMsg;

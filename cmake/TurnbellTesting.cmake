@@ -1,0 +1,40 @@
+# GoogleTest, built from Debian's sources for whichever target this build is for.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# Test data as the test program sees it: Wine reaches the Linux tree through drive Z:.
+if(WIN32)
+  set(TURNBELL_TEST_DATA "Z:${CMAKE_SOURCE_DIR}/tests/data")
+  set(TURNBELL_TOOLS_DIR "Z:${CMAKE_SOURCE_DIR}/tools")
+else()
+  set(TURNBELL_TEST_DATA "${CMAKE_SOURCE_DIR}/tests/data")
+  set(TURNBELL_TOOLS_DIR "${CMAKE_SOURCE_DIR}/tools")
+endif()
+
+# turnbell_test(NAME SOURCES file... [LIBS lib...] [TIMEOUT seconds] [WINDOWS_ONLY]
+#               [RESOURCE_LOCK name...] [ENVIRONMENT VAR=value...])
+# One GoogleTest program and one CTest test. Under the x86_64 Windows build CTest runs it
+# through tools/wine-run.sh (the toolchain's CMAKE_CROSSCOMPILING_EMULATOR).
+function(turnbell_test name)
+  cmake_parse_arguments(T "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ENVIRONMENT" ${ARGN})
+  if(T_WINDOWS_ONLY AND NOT WIN32)
+    return()
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_compile_options(${name} PRIVATE ${TURNBELL_WARNINGS})
+  target_compile_definitions(${name} PRIVATE
+    TURNBELL_TEST_DATA="${TURNBELL_TEST_DATA}" TURNBELL_TOOLS_DIR="${TURNBELL_TOOLS_DIR}")
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_RESOURCE_LOCK)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+  endif()
+  if(T_ENVIRONMENT)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+endfunction()

@@ -1,0 +1,3 @@
+#include "poller/running.h"
+
+std::atomic<bool> pollerRunning{true};

@@ -1,0 +1,22 @@
+#!/bin/bash
+# Installs the Debian packages that building, testing and the demo need. Safe to run
+# again: it does nothing when every package is already there. Run as root (as CI does)
+# or with sudo available.
+set -euo pipefail
+packages=(
+  cmake ninja-build python3 git
+  mingw-w64 wine wine64            # never wine32: 32-bit Linux programs cannot run here
+  clang libclang-rt-14-dev llvm    # native build: sanitizers and libFuzzer
+  googletest libbenchmark-dev libgumbo-dev
+  xvfb xdotool imagemagick x11-utils
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+echo "installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,83 @@
+#!/bin/bash
+# The whole test run: installs what is missing, builds the three targets (native,
+# x86_64 and i686 Windows) plus the benchmarks, runs every native test under ASan and
+# UBSan, every Windows test under wine64 in a private X display and a throwaway Wine
+# prefix, and the parser fuzzer for a bounded time.
+#
+#   TURNBELL_BUILD=dir          build folder (default: build/ in the checkout)
+#   TURNBELL_FUZZ_SECONDS=n     how long the fuzzer runs (default 60)
+#   TURNBELL_CTEST_ARGS="..."   extra arguments for both ctest runs (e.g. -R parser)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TURNBELL_BUILD:-$root/build}
+fuzz_seconds=${TURNBELL_FUZZ_SECONDS:-60}
+jobs=$(nproc)
+
+"$root/tools/install-deps.sh" || { echo "installing the build packages failed"; exit 1; }
+
+configure() {
+  local dir=$1; shift
+  [ -f "$dir/build.ninja" ] || cmake -G Ninja -S "$root" -B "$dir" "$@" >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; echo "configuring $dir failed"; exit 1; }
+}
+mkdir -p "$build"
+configure "$build/native" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+configure "$build/win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake"
+configure "$build/win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
+  -DTURNBELL_TESTS=OFF -DCMAKE_BUILD_TYPE=MinSizeRel
+configure "$build/bench" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=Release -DTURNBELL_SANITIZE=OFF -DTURNBELL_FUZZ=OFF -DTURNBELL_TESTS=OFF \
+  -DTURNBELL_BENCH=ON
+for t in native win64 win32 bench; do
+  echo "== build $t"
+  cmake --build "$build/$t" -j "$jobs" >"$build/$t.build.log" 2>&1 \
+    || { tail -n 60 "$build/$t.build.log"; echo "building $t failed"; exit 1; }
+  # Warnings in our own code are failures too (-Wall -Wextra).
+  if grep -n "warning:" "$build/$t.build.log" | grep -v "/usr/src/googletest" | head -n 20 | grep .; then
+    echo "building $t gave warnings"; exit 1
+  fi
+done
+
+passed=0; failed=0
+count_ctest() {   # reads ctest's closing line from a log
+  local line total fails
+  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -n1)
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  fails=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  if [ -z "$line" ]; then failed=$((failed + 1)); return; fi
+  passed=$((passed + total - fails)); failed=$((failed + fails))
+}
+
+echo "== native tests"
+(cd "$build/native" && ctest -j "$jobs" --timeout 300 --output-on-failure ${TURNBELL_CTEST_ARGS:-}) \
+  2>&1 | tee "$build/native.test.log"
+count_ctest "$build/native.test.log"
+
+echo "== Windows tests (x86_64, wine64)"
+source "$root/tools/wine-session.sh"
+trap wine_session_stop EXIT INT TERM
+wine_session_start
+(cd "$build/win64" && ctest -j "$jobs" --timeout 600 --output-on-failure ${TURNBELL_CTEST_ARGS:-}) \
+  2>&1 | tee "$build/win64.test.log"
+count_ctest "$build/win64.test.log"
+wine_session_stop
+
+if [ "$fuzz_seconds" -gt 0 ] && ls "$build/native"/fuzz/fuzz_* >/dev/null 2>&1; then
+  for f in "$build/native"/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f")
+    echo "== fuzz $name for ${fuzz_seconds}s"
+    corpus="$build/fuzz-corpus/$name"; mkdir -p "$corpus"
+    if "$f" -max_total_time="$fuzz_seconds" -max_len=131072 -print_final_stats=1 \
+        -dict="$root/fuzz/$name.dict" "$corpus" "$root/tests/data" >"$build/$name.log" 2>&1; then
+      grep -E "^(stat::number_of_executed_units|Done )" "$build/$name.log"
+      passed=$((passed + 1))
+    else
+      tail -n 40 "$build/$name.log"; failed=$((failed + 1))
+    fi
+  done
+fi
+
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
