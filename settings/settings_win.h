@@ -1,0 +1,14 @@
+// Loading and saving the settings: Turnbell.ini in the current directory when one
+// exists at start, otherwise HKEY_CURRENT_USER\Software\_Fenwold\Turnbell.
+#pragma once
+
+#include <windows.h>
+
+#include "settings/settings.h"
+
+// Guards Settings between the settings dialog (UI thread) and the poll cycle, which
+// reads userName under it. Initialised by startPoller(); never deleted.
+extern CRITICAL_SECTION settingsLock;
+
+void loadSettings();
+void saveSettings();   // ends by setting wakeEvent, so a poll follows at once
