@@ -1,0 +1,470 @@
+#!/usr/bin/env python3
+"""A stand-in for the game site on a loopback address: a real HTTP server that
+answers the search form with a result page built from a scenario, and that can be
+told to fail in every way a real server fails. Python 3 standard library only.
+
+Command line
+  tools/testsite.py [--host 127.0.0.1] [--port N] [--scenario FILE] [--log FILE] [--ipv6]
+    --host      a loopback address (127.x.x.x, ::1 or "localhost"); anything else is refused
+    --port      0 (the default) picks a free port
+    --scenario  JSON file, see below; without it the site lists no games
+    --log       every request received (control requests excepted) is appended
+                as one JSON line
+    --ipv6      also listen on ::1 on the same port (for clients that try ::1 first)
+  As soon as it listens it prints one line "listening HOST PORT" on stdout and
+  flushes. SIGTERM or SIGINT stops it: held connections are released and it exits 0.
+
+Scenario (JSON object; every key is optional)
+  "title":    the page title, "Recherche de parties" (default) or "Games search"
+  "sections": [{"type": "Ploc", "games": [GAME, ...]}, ...]
+      GAME: {"id": 1234,
+             "link": "partie.php?id=1234"        (default: partie.php?id=<id>)
+             "players": [{"id": 17, "name": "Ann", "emphasised": false}, ...],
+             "active": "Ann"                     (the text in the game's bold marker)
+             "cycle": ["Ann", "Bob"], "period": 30, "offset": 0}
+      With "cycle", the bold marker holds cycle[((now - start + offset) // period)
+      % len(cycle)]: the turn moves by itself (start is when the scenario was loaded).
+      Texts are placed in the page verbatim and sent as latin-1 bytes.
+  "responses": [RESPONSE, ...]  answers to the next search requests, one each, in order
+  "default":   RESPONSE          the answer once the list is used up (default {})
+
+  RESPONSE (how one search request is answered; all keys optional):
+    "status": 200               any status code; the reason phrase is the standard one
+    "body":   "page"            the result page of the scenario (default)
+              "nogames"         the result page with its sections but no games
+              "other"           a page that is not the search result page
+              "bytes"           exactly "size" bytes; the byte at offset i is i % 251
+              "text"            the latin-1 bytes of "text"
+    "framing": "length"         Content-Length, HTTP/1.1 status line (default)
+               "close"          HTTP/1.0 status line, no Content-Length, the end of the
+                                body is the close of the connection
+               "chunked"        HTTP/1.1 chunked transfer encoding, chunks of
+                                "chunk_size" bytes (default 4096)
+    "silent": true              read the request, then never answer: the connection is
+                                held until the client closes it or the site stops
+    "stall_after": N            send the headers and N body bytes, then hold as above
+    "close_after": N            send the headers and N body bytes, then close
+    "drip": {"bytes": K, "interval": S}   send the body K bytes every S seconds
+
+Requests
+  POST /index.php?p=recherche   the search: answered as the scenario says
+  GET /index.php, /index.php?p=encours, partie.php?id=N (any path holding ?id=N)
+                                plain pages for the browser; other paths give 404
+  POST /_control/scenario       replace the scenario with the JSON body; the list of
+                                responses starts again and the cycle clock restarts
+  GET  /_control/scenario       the scenario in force
+  GET  /_control/log            every request so far as a JSON array (as in --log)
+  GET  /_control/last           the raw bytes of the last request, exactly as received
+  GET  /_control/count          the number of requests so far, as decimal text
+  POST /_control/clear          forget the requests so far
+  Control requests are neither logged nor counted.
+
+Log line (one JSON object per request)
+  {"time": seconds since the epoch (float), "client": address, "method": "POST",
+   "path": "/index.php?p=recherche", "version": "HTTP/1.0",
+   "headers": [[name, value], ...] in the order received,
+   "body": the body bytes decoded as latin-1 (byte 0xE9 is "\\u00e9": lossless)}
+"""
+
+import argparse
+import ipaddress
+import json
+import signal
+import socket
+import sys
+import threading
+import time
+from http import HTTPStatus
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+SEARCH_PATH = "/index.php?p=recherche"
+HOLD_POLL_SECONDS = 0.2
+
+
+class SiteState:
+    """The scenario, the queue of scripted responses and the request log, shared by
+    every connection thread under one lock."""
+
+    def __init__(self, scenario, log_path):
+        self.lock = threading.Lock()
+        self.stopping = threading.Event()
+        self.log_file = open(log_path, "a", encoding="utf-8") if log_path else None
+        self.requests = []
+        self.last_raw = b""
+        self.set_scenario(scenario)
+
+    def set_scenario(self, scenario):
+        if not isinstance(scenario, dict):
+            raise ValueError("a scenario is a JSON object")
+        with self.lock:
+            self.scenario = scenario
+            self.pending = list(scenario.get("responses", []))
+            self.loaded_at = time.time()
+
+    def next_response(self):
+        with self.lock:
+            if self.pending:
+                return self.pending.pop(0)
+            return self.scenario.get("default", {})
+
+    def record(self, entry, raw):
+        line = json.dumps(entry)
+        with self.lock:
+            self.requests.append(entry)
+            self.last_raw = raw
+            if self.log_file:
+                self.log_file.write(line + "\n")
+                self.log_file.flush()
+
+
+def pattern_bytes(size):
+    """The body of a "bytes" response: byte i is i % 251, so a shifted, truncated or
+    repeated stretch shows up in a byte-for-byte comparison."""
+    period = bytes(range(251))
+    whole, rest = divmod(size, 251)
+    return period * whole + period[:rest]
+
+
+def active_text(game, elapsed):
+    cycle = game.get("cycle")
+    if cycle:
+        period = max(float(game.get("period", 30)), 1.0)
+        step = int((elapsed + float(game.get("offset", 0))) // period)
+        return cycle[step % len(cycle)]
+    return game.get("active", "")
+
+
+def game_html(game, elapsed):
+    game_id = game.get("id", 0)
+    link = game.get("link", "partie.php?id=%s" % game_id)
+    parts = [
+        '<tr class=clListe>\n<td><img src="img/ico_encours.gif" alt="en cours"></td>\n',
+        '<td><a href="%s">Partie %s</a></td>\n' % (link, game_id),
+        '<td>Au tour de : <span style="font-weight:bold">%s</span></td>\n<td>'
+        % active_text(game, elapsed),
+    ]
+    for player in game.get("players", []):
+        css = "\"joueur actif\"" if player.get("emphasised") else "joueur"
+        parts.append('<a href="#" onclick="detailjoueur(%s)"><span class=%s>%s</span></a> '
+                     % (player.get("id", 0), css, player.get("name", "")))
+    parts.append("</td>\n</tr>\n")
+    return "".join(parts)
+
+
+def result_page(scenario, elapsed, with_games=True):
+    title = scenario.get("title", "Recherche de parties")
+    parts = ["<html><head><title>%s</title></head>\n<body>\n<h1>%s</h1>\n<table>\n" % (title, title)]
+    for section in scenario.get("sections", []):
+        parts.append('<tr><td class=clListeEntete colspan=4>&nbsp;&nbsp;%s</td></tr>\n'
+                     % section.get("type", ""))
+        if with_games:
+            parts.extend(game_html(game, elapsed) for game in section.get("games", []))
+    parts.append("</table>\n</body></html>\n")
+    return "".join(parts).encode("latin-1", "replace")
+
+
+def plain_page(title, text):
+    return ("<html><head><title>%s</title></head><body><h1>%s</h1><p>%s</p></body></html>\n"
+            % (title, title, text)).encode("latin-1", "replace")
+
+
+class RecordingReader:
+    """Wraps the connection's input so that the request is kept byte for byte."""
+
+    def __init__(self, inner):
+        self.inner = inner
+        self.data = bytearray()
+
+    def readline(self, size=-1):
+        chunk = self.inner.readline(size)
+        self.data += chunk
+        return chunk
+
+    def read(self, size=-1):
+        chunk = self.inner.read(size)
+        self.data += chunk
+        return chunk
+
+    def close(self):
+        self.inner.close()
+
+
+class SiteHandler(BaseHTTPRequestHandler):
+    server_version = "TestSite/1.0"
+    protocol_version = "HTTP/1.1"
+
+    def setup(self):
+        super().setup()
+        self.rfile = RecordingReader(self.rfile)
+
+    def log_message(self, format, *args):
+        pass
+
+    @property
+    def state(self):
+        return self.server.state
+
+    def do_GET(self):
+        self.handle_request(b"")
+
+    def do_POST(self):
+        length = int(self.headers.get("Content-Length", "0") or "0")
+        body = self.rfile.read(length) if length > 0 else b""
+        self.handle_request(body)
+
+    def do_HEAD(self):
+        self.handle_request(b"")
+
+    def handle_request(self, body):
+        self.close_connection = True
+        if self.path.startswith("/_control/"):
+            self.control(body)
+            return
+        self.state.record({
+            "time": time.time(),
+            "client": self.client_address[0],
+            "method": self.command,
+            "path": self.path,
+            "version": self.request_version,
+            "headers": [[k, v] for k, v in self.headers.items()],
+            "body": body.decode("latin-1"),
+        }, bytes(self.rfile.data))
+        if self.command == "POST" and self.path == SEARCH_PATH:
+            self.answer_search(self.state.next_response())
+        else:
+            self.answer_browser_page()
+
+    # Control interface
+
+    def control(self, body):
+        state = self.state
+        path = self.path
+        if self.command == "POST" and path == "/_control/scenario":
+            try:
+                state.set_scenario(json.loads(body.decode("utf-8")))
+            except (ValueError, UnicodeDecodeError) as error:
+                self.send_simple(400, ("bad scenario: %s\n" % error).encode(), "text/plain")
+                return
+            self.send_simple(200, b"ok\n", "text/plain")
+        elif self.command == "GET" and path == "/_control/scenario":
+            with state.lock:
+                text = json.dumps(state.scenario)
+            self.send_simple(200, text.encode(), "application/json")
+        elif self.command == "GET" and path == "/_control/log":
+            with state.lock:
+                text = json.dumps(state.requests)
+            self.send_simple(200, text.encode(), "application/json")
+        elif self.command == "GET" and path == "/_control/last":
+            with state.lock:
+                raw = state.last_raw
+            self.send_simple(200, raw, "application/octet-stream")
+        elif self.command == "GET" and path == "/_control/count":
+            with state.lock:
+                count = len(state.requests)
+            self.send_simple(200, b"%d" % count, "text/plain")
+        elif self.command == "POST" and path == "/_control/clear":
+            with state.lock:
+                state.requests = []
+                state.last_raw = b""
+            self.send_simple(200, b"ok\n", "text/plain")
+        else:
+            self.send_simple(404, b"no such control\n", "text/plain")
+
+    # Browser pages
+
+    def answer_browser_page(self):
+        path = self.path.lstrip("/")
+        if self.command == "GET" and path in ("", "index.php"):
+            self.send_simple(200, plain_page("Accueil", "The game site's main page."), "text/html")
+        elif self.command == "GET" and path == "index.php?p=encours":
+            self.send_simple(200, plain_page("Parties en cours", "Your games in progress."), "text/html")
+        elif self.command == "GET" and "?id=" in path:
+            game_id = path.split("?id=", 1)[1].split("&", 1)[0]
+            self.send_simple(200, plain_page("Partie %s" % game_id, "The board of game %s." % game_id),
+                             "text/html")
+        else:
+            self.send_simple(404, plain_page("Not found", "Nothing here."), "text/html")
+
+    def send_simple(self, status, body, content_type):
+        head = self.status_line("HTTP/1.1", status)
+        head += "Content-Type: %s\r\nContent-Length: %d\r\nConnection: close\r\n\r\n" % (
+            content_type, len(body))
+        self.write(head.encode("latin-1") + body)
+
+    # The search answer, with its scripted faults
+
+    def answer_search(self, response):
+        state = self.state
+        if response.get("silent"):
+            self.hold()
+            return
+        body = self.search_body(response)
+        status = int(response.get("status", 200))
+        framing = response.get("framing", "length")
+        if framing == "close":
+            head = self.status_line("HTTP/1.0", status)
+        else:
+            head = self.status_line("HTTP/1.1", status)
+        head += "Content-Type: text/html; charset=iso-8859-1\r\nConnection: close\r\n"
+        if framing == "chunked":
+            head += "Transfer-Encoding: chunked\r\n"
+        elif framing != "close":
+            head += "Content-Length: %d\r\n" % len(body)
+        head += "\r\n"
+        if not self.write(head.encode("latin-1")):
+            return
+
+        if framing == "chunked":
+            size = max(int(response.get("chunk_size", 4096)), 1)
+            wire = b"".join(b"%x\r\n%s\r\n" % (len(body[i:i + size]), body[i:i + size])
+                            for i in range(0, len(body), size)) + b"0\r\n\r\n"
+        else:
+            wire = body
+
+        if "stall_after" in response:
+            self.write(wire[:int(response["stall_after"])])
+            self.hold()
+        elif "close_after" in response:
+            self.write(wire[:int(response["close_after"])])
+        elif "drip" in response:
+            step = max(int(response["drip"].get("bytes", 1)), 1)
+            interval = float(response["drip"].get("interval", 1.0))
+            for i in range(0, len(wire), step):
+                if i > 0 and state.stopping.wait(interval):
+                    return
+                if not self.write(wire[i:i + step]):
+                    return
+        else:
+            self.write(wire)
+
+    def search_body(self, response):
+        state = self.state
+        kind = response.get("body", "page")
+        with state.lock:
+            scenario = state.scenario
+            elapsed = time.time() - state.loaded_at
+        if kind == "page":
+            return result_page(scenario, elapsed)
+        if kind == "nogames":
+            return result_page(scenario, elapsed, with_games=False)
+        if kind == "other":
+            return plain_page("Connexion", "Please log in to see your games.")
+        if kind == "bytes":
+            return pattern_bytes(int(response.get("size", 0)))
+        if kind == "text":
+            return response.get("text", "").encode("latin-1", "replace")
+        raise ValueError("unknown body kind %r" % kind)
+
+    # Helpers
+
+    def status_line(self, version, status):
+        try:
+            reason = HTTPStatus(status).phrase
+        except ValueError:
+            reason = "Status"
+        return "%s %d %s\r\n" % (version, status, reason)
+
+    def write(self, data):
+        """Sends data; False when the client has gone away."""
+        try:
+            self.wfile.write(data)
+            self.wfile.flush()
+            return True
+        except OSError:
+            return False
+
+    def hold(self):
+        """Keeps the connection open without answering until the client closes it or
+        the site stops. Checks a few times a second; never spins."""
+        conn = self.connection
+        conn.settimeout(0)
+        while not self.state.stopping.wait(HOLD_POLL_SECONDS):
+            try:
+                if conn.recv(4096) == b"":
+                    return
+            except BlockingIOError:
+                continue
+            except OSError:
+                return
+
+
+class SiteServer(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+    request_queue_size = 64
+
+    def __init__(self, address, family, state):
+        self.address_family = family
+        self.state = state
+        super().__init__(address, SiteHandler)
+
+    def server_bind(self):
+        if self.address_family == socket.AF_INET6:
+            self.socket.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+        super().server_bind()
+
+    def handle_error(self, request, client_address):
+        # A client that went away mid-answer is normal here; anything else is a fault
+        # of the site itself and is shown.
+        error = sys.exc_info()[1]
+        if not isinstance(error, (ConnectionError, TimeoutError)):
+            super().handle_error(request, client_address)
+
+
+def loopback_only(host):
+    if host == "localhost":
+        return "127.0.0.1"
+    try:
+        if ipaddress.ip_address(host).is_loopback:
+            return host
+    except ValueError:
+        pass
+    raise SystemExit("testsite: %s is not a loopback address" % host)
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Game site stand-in for tests and the demo.")
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--scenario")
+    parser.add_argument("--log")
+    parser.add_argument("--ipv6", action="store_true", help="also listen on ::1")
+    args = parser.parse_args()
+
+    host = loopback_only(args.host)
+    scenario = {}
+    if args.scenario:
+        with open(args.scenario, encoding="utf-8") as f:
+            scenario = json.load(f)
+    state = SiteState(scenario, args.log)
+
+    family = socket.AF_INET6 if ":" in host else socket.AF_INET
+    servers = [SiteServer((host, args.port), family, state)]
+    port = servers[0].server_address[1]
+    if args.ipv6 and family == socket.AF_INET:
+        servers.append(SiteServer(("::1", port), socket.AF_INET6, state))
+
+    threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True)
+               for s in servers]
+    for t in threads:
+        t.start()
+
+    def stop(signum, frame):
+        state.stopping.set()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    print("listening %s %d" % (host, port), flush=True)
+
+    while not state.stopping.wait(1.0):
+        pass
+    for s in servers:
+        s.shutdown()
+        s.server_close()
+    if state.log_file:
+        state.log_file.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
