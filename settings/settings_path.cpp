@@ -1,0 +1,57 @@
+#include "settings/settings_path.h"
+
+#include <cstring>
+
+bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize)
+{
+    if (outSize > 0) {
+        out[0] = '\0';
+    }
+    const std::size_t directoryLength = directory ? std::strlen(directory) : 0;
+    if (directoryLength == 0) {
+        return false;
+    }
+    // A drive root such as "C:\" already ends in the separator.
+    const bool needsSeparator = directory[directoryLength - 1] != '\\';
+    const std::size_t nameLength = sizeof SETTINGS_FILE_NAME - 1;
+    const std::size_t total = directoryLength + (needsSeparator ? 1 : 0) + nameLength + 1;
+    if (total > outSize) {
+        return false;
+    }
+    char* end = out;
+    std::memcpy(end, directory, directoryLength);
+    end += directoryLength;
+    if (needsSeparator) {
+        *end++ = '\\';
+    }
+    std::memcpy(end, SETTINGS_FILE_NAME, nameLength + 1);
+    return true;
+}
+
+bool takeStoredText(unsigned long type, const char* data, std::size_t size, char* field,
+                    std::size_t fieldSize)
+{
+    if (type != STORED_TEXT && type != STORED_EXPANDABLE_TEXT) {
+        return false;
+    }
+    const void* nul = size > 0 ? std::memchr(data, '\0', size) : nullptr;
+    const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - data)
+                                   : size;
+    if (length + 1 > fieldSize) {
+        return false;
+    }
+    if (length > 0) {
+        std::memcpy(field, data, length);
+    }
+    field[length] = '\0';
+    return true;
+}
+
+bool storedFlagIsOn(bool present, unsigned long type, const unsigned char* data,
+                    std::size_t size)
+{
+    if (!present || type != STORED_NUMBER || size != 4) {
+        return true;
+    }
+    return (data[0] | data[1] | data[2] | data[3]) != 0;
+}

@@ -1,0 +1,161 @@
+#include "settings/settings_win.h"
+
+#include <cstring>
+
+#include "poller/poller.h"
+#include "settings/settings_path.h"
+
+CRITICAL_SECTION settingsLock;
+
+namespace {
+
+constexpr char SECTION[] = "Turnbell";
+constexpr char REGISTRY_KEY[] = "Software\\_Fenwold\\Turnbell";
+// Read and write access, so the load can create the key and the save can reuse it.
+constexpr REGSAM REGISTRY_ACCESS = KEY_READ | KEY_WRITE;
+
+static_assert(STORED_TEXT == REG_SZ && STORED_EXPANDABLE_TEXT == REG_EXPAND_SZ &&
+                  STORED_NUMBER == REG_DWORD,
+              "stored types carry the registry's own numbers");
+static_assert(USER_NAME_SIZE >= SOUND_FILE_SIZE, "the read buffer holds either text field");
+
+// The settings file in the current directory of the moment. False when the directory
+// cannot be obtained or the path would not fit: the file then counts as absent.
+bool currentSettingsFilePath(char (&path)[SETTINGS_PATH_SIZE])
+{
+    char directory[SETTINGS_PATH_SIZE];
+    const DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+    if (length == 0 || length >= sizeof directory) {
+        path[0] = '\0';
+        return false;
+    }
+    return buildSettingsFilePath(directory, path, sizeof path);
+}
+
+void setDefaultSettings()
+{
+    Settings.userName[0] = '\0';
+    Settings.notifyIcon = true;
+    Settings.notifySound = true;
+    std::memcpy(Settings.soundFile, DEFAULT_SOUND_FILE, sizeof DEFAULT_SOUND_FILE);
+}
+
+void loadFromFile(const char* path)
+{
+    GetPrivateProfileStringA(SECTION, "Username", "", Settings.userName, USER_NAME_SIZE, path);
+    GetPrivateProfileStringA(SECTION, "SoundFile", DEFAULT_SOUND_FILE, Settings.soundFile,
+                             SOUND_FILE_SIZE, path);
+    Settings.notifyIcon = GetPrivateProfileIntA(SECTION, "NotifyIcon", 1, path) != 0;
+    Settings.notifySound = GetPrivateProfileIntA(SECTION, "NotifySound", 1, path) != 0;
+}
+
+// Reads a text value into field, or leaves field as it is when the value is missing,
+// not text, or too long for the field with its NUL.
+bool readTextValue(HKEY key, const char* name, char* field, std::size_t fieldSize)
+{
+    char data[USER_NAME_SIZE];
+    DWORD size = static_cast<DWORD>(fieldSize);
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    return takeStoredText(type, data, size, field, fieldSize);
+}
+
+bool readFlagValue(HKEY key, const char* name)
+{
+    unsigned char data[4] = {};
+    DWORD size = sizeof data;
+    DWORD type = REG_NONE;
+    const bool present =
+        RegQueryValueExA(key, name, nullptr, &type, data, &size) == ERROR_SUCCESS;
+    return storedFlagIsOn(present, type, data, size);
+}
+
+void loadFromRegistry()
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        REGISTRY_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return;  // the defaults stay; the next save tries the key again
+    }
+    // The name is written as "UserName" and read as "Username": value names ignore case.
+    if (!readTextValue(key, "Username", Settings.userName, USER_NAME_SIZE)) {
+        Settings.userName[0] = '\0';
+    }
+    if (!readTextValue(key, "SoundFile", Settings.soundFile, SOUND_FILE_SIZE)) {
+        std::memcpy(Settings.soundFile, DEFAULT_SOUND_FILE, sizeof DEFAULT_SOUND_FILE);
+    }
+    Settings.notifyIcon = readFlagValue(key, "NotifyIcon");
+    Settings.notifySound = readFlagValue(key, "NotifySound");
+    RegCloseKey(key);
+    Settings.useIniFile = false;
+}
+
+void saveToFile()
+{
+    char path[SETTINGS_PATH_SIZE];
+    if (!currentSettingsFilePath(path)) {
+        return;  // nowhere to write; the settings in memory stay as they are
+    }
+    WritePrivateProfileStringA(SECTION, "Username", Settings.userName, path);
+    WritePrivateProfileStringA(SECTION, "SoundFile", Settings.soundFile, path);
+    WritePrivateProfileStringA(SECTION, "NotifyIcon", Settings.notifyIcon ? "1" : "0", path);
+    WritePrivateProfileStringA(SECTION, "NotifySound", Settings.notifySound ? "1" : "0", path);
+}
+
+void writeTextValue(HKEY key, const char* name, const char* text)
+{
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+void writeFlagValue(HKEY key, const char* name, bool on)
+{
+    const DWORD number = on ? 1 : 0;
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof number);
+}
+
+bool saveToRegistry()
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        REGISTRY_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    writeTextValue(key, "UserName", Settings.userName);
+    writeTextValue(key, "SoundFile", Settings.soundFile);
+    writeFlagValue(key, "NotifyIcon", Settings.notifyIcon);
+    writeFlagValue(key, "NotifySound", Settings.notifySound);
+    RegCloseKey(key);
+    return true;
+}
+
+}  // namespace
+
+void loadSettings()
+{
+    setDefaultSettings();
+    char path[SETTINGS_PATH_SIZE];
+    // Anything under the name, even a folder, selects the settings file.
+    if (currentSettingsFilePath(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+        Settings.useIniFile = true;
+        loadFromFile(path);
+        return;
+    }
+    loadFromRegistry();
+}
+
+void saveSettings()
+{
+    if (Settings.useIniFile) {
+        saveToFile();
+    } else if (!saveToRegistry()) {
+        return;  // nothing was written, so there is no new name to poll with
+    }
+    if (wakeEvent) {
+        SetEvent(wakeEvent);
+    }
+}
