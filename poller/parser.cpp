@@ -1,0 +1,209 @@
+#include "poller/parser.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "poller/lowercase.h"
+#include "poller/running.h"
+
+namespace {
+
+// How often a byte turns up in lower-cased HTML, roughly: tags, quotes and the most
+// frequent letters are everywhere, other punctuation is rare. A needle search scans
+// for the needle's rarest byte and compares the whole needle only where that byte is.
+int commonness(unsigned char c) {
+    static const char lettersByFrequency[] = "etaoinsrhldcumfpgwybvkxjqz";
+    if (c == '<' || c == '>' || c == '"' || c == '=' || c == '/' || c == ' ' || c == '\n')
+        return 100;
+    if (c >= 'a' && c <= 'z') return 90 - static_cast<int>(std::strchr(lettersByFrequency, c) - lettersByFrequency);
+    if (c >= '0' && c <= '9') return 50;
+    if (c >= 0x80) return 30;
+    return 0;
+}
+
+std::size_t anchorIndex(const char* needle, std::size_t length) {
+    std::size_t best = 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if (commonness(static_cast<unsigned char>(needle[i])) <
+            commonness(static_cast<unsigned char>(needle[best])))
+            best = i;
+    return best;
+}
+
+// The first occurrence of needle (length bytes, length >= 1) wholly inside
+// [text, text + limit), limit >= length, ignoring NUL bytes.
+const char* findNeedle(const char* text, std::size_t limit, const char* needle,
+                       std::size_t length) {
+    const std::size_t anchor = anchorIndex(needle, length);
+    const char anchorByte = needle[anchor];
+    const char* scan = text + anchor;
+    const char* const lastAnchor = text + (limit - length) + anchor;
+    while (scan <= lastAnchor) {
+        const void* hit = std::memchr(scan, anchorByte, static_cast<std::size_t>(lastAnchor - scan) + 1);
+        if (!hit) return nullptr;
+        const char* start = static_cast<const char*>(hit) - anchor;
+        if (std::memcmp(start, needle, length) == 0) return start;
+        scan = static_cast<const char*>(hit) + 1;
+    }
+    return nullptr;
+}
+
+// Offsets into the lowered copy: the needle within [from, to), or -1.
+std::ptrdiff_t findIn(const char* lowered, std::ptrdiff_t from, std::ptrdiff_t to,
+                      const char* needle) {
+    if (from > to) return -1;
+    const char* found = findBounded(lowered + from, needle, to - from);
+    return found ? found - lowered : -1;
+}
+
+std::ptrdiff_t findCharIn(const char* lowered, std::ptrdiff_t from, std::ptrdiff_t to, char c) {
+    if (from >= to) return -1;
+    const char* found = findChar(lowered + from, c, to - from);
+    return found ? found - lowered : -1;
+}
+
+constexpr std::ptrdiff_t lengthOf(const char* marker) {
+    std::ptrdiff_t n = 0;
+    while (marker[n]) ++n;
+    return n;
+}
+
+bool keepGoing() { return pollerRunning.load(std::memory_order_relaxed); }
+
+// The game of one block [block, blockEnd), without its players, or null when the block
+// lacks the link, the bold marker or the end of the bold marker's span.
+std::unique_ptr<GameRecord> gameFromBlock(const char* lowered, std::ptrdiff_t block,
+                                          std::ptrdiff_t blockEnd, const char* loweredUserName,
+                                          const std::string& gameType) {
+    const std::ptrdiff_t href = findIn(lowered, block, blockEnd, linkMarker);
+    if (href < 0) return nullptr;
+
+    // The link normally starts after href=" (the opening quote is stepped over without
+    // looking at it) and ends at the next double quote. When that quote comes one byte
+    // after the start, the link instead starts at that quote and runs to the one after.
+    std::ptrdiff_t linkStart = href + lengthOf(linkMarker) + 1;
+    std::ptrdiff_t linkEnd = findCharIn(lowered, linkStart, blockEnd, '"');
+    if (linkEnd < 0) return nullptr;
+    if (linkEnd == linkStart + 1) {
+        linkStart = linkEnd;
+        linkEnd = findCharIn(lowered, linkStart + 1, blockEnd, '"');
+        if (linkEnd < 0) return nullptr;
+    }
+
+    const std::ptrdiff_t bold = findIn(lowered, block, blockEnd, boldMarker);
+    if (bold < 0) return nullptr;
+    const std::ptrdiff_t boldEnd = findIn(lowered, bold, blockEnd, boldEndMarker);
+    if (boldEnd < 0) return nullptr;
+    // The bold marker's own text belongs to the stretch the user name is looked for in.
+    const bool myTurn = findBounded(lowered + bold, loweredUserName, boldEnd - bold) != nullptr;
+
+    const std::ptrdiff_t id = findIn(lowered, linkStart, linkEnd, gameIdMarker);
+    const char* idText = id >= 0 ? lowered + id + lengthOf(gameIdMarker) : nullptr;
+    return makeGameRecord(lowered + linkStart, static_cast<std::size_t>(linkEnd - linkStart),
+                          gameType, idText, lowered + linkEnd, myTurn);
+}
+
+}  // namespace
+
+const char* findBounded(const char* text, const char* needle, std::ptrdiff_t limit) {
+    const std::size_t length = std::strlen(needle);
+    if (length == 0) return text;
+    if (limit < static_cast<std::ptrdiff_t>(length)) return nullptr;
+    const char* match = findNeedle(text, static_cast<std::size_t>(limit), needle, length);
+    // The needle holds no NUL, so a NUL never lies inside a match; one at any earlier
+    // start position would have ended the search before the match was reached.
+    if (!match || std::memchr(text, '\0', static_cast<std::size_t>(match - text))) return nullptr;
+    return match;
+}
+
+const char* findChar(const char* text, char c, std::ptrdiff_t count) {
+    if (count <= 0) return nullptr;
+    return static_cast<const char*>(std::memchr(text, c, static_cast<std::size_t>(count)));
+}
+
+void parsePlayers(GameRecord& game, const char* reply, const char* lowered,
+                  std::ptrdiff_t blockStart, std::ptrdiff_t blockEnd) {
+    const std::ptrdiff_t markerLength = lengthOf(playerMarker);
+    std::ptrdiff_t marker = findIn(lowered, blockStart, blockEnd, playerMarker);
+    while (marker >= 0) {
+        if (!keepGoing()) return;
+        const std::ptrdiff_t entry = marker + markerLength;
+        const std::ptrdiff_t next = findIn(lowered, entry, blockEnd, playerMarker);
+        const std::ptrdiff_t entryEnd = next >= 0 ? next : blockEnd;
+
+        const std::ptrdiff_t idEnd = findCharIn(lowered, entry, entryEnd, ')');
+        if (idEnd < 0) return;
+        const std::ptrdiff_t span = findIn(lowered, entry, entryEnd, playerNameMarker);
+        if (span < 0) return;
+        const std::ptrdiff_t tagEnd = findCharIn(lowered, span, entryEnd, '>');
+        if (tagEnd < 0) return;
+        const std::ptrdiff_t nameEnd = findCharIn(lowered, tagEnd + 1, entryEnd, '<');
+        if (nameEnd < 0) return;
+
+        const bool emphasised = tagEnd - span + 1 > plainSpanTagLength;
+        game.players.push_back(makePlayerRecord(std::string(reply + tagEnd + 1, reply + nameEnd),
+                                                std::string(lowered + entry, lowered + idEnd),
+                                                emphasised));
+        marker = next;
+    }
+}
+
+void parseGameSection(const char* reply, const char* lowered, std::ptrdiff_t sectionStart,
+                      std::ptrdiff_t sectionLength, GameList& out, const char* loweredUserName,
+                      const std::string& gameType) {
+    const std::ptrdiff_t sectionEnd = sectionStart + sectionLength;
+    std::ptrdiff_t block = findIn(lowered, sectionStart, sectionEnd, gameMarker);
+    while (block >= 0) {
+        if (!keepGoing()) return;
+        const std::ptrdiff_t next = findIn(lowered, block + lengthOf(gameMarker), sectionEnd, gameMarker);
+        const std::ptrdiff_t blockEnd = next >= 0 ? next : sectionEnd;
+        if (auto game = gameFromBlock(lowered, block, blockEnd, loweredUserName, gameType)) {
+            parsePlayers(*game, reply, lowered, block, blockEnd);
+            out.push_back(std::move(game));
+        }
+        block = next;
+    }
+}
+
+void parseSearchPage(const char* reply, int length, GameList& out, const char* userName) {
+    if (!reply || length <= 0 || !userName) return;
+    const std::ptrdiff_t size = length;
+
+    std::unique_ptr<char[]> loweredCopy(new (std::nothrow) char[static_cast<std::size_t>(size)]);
+    const std::size_t userLength = std::strlen(userName);
+    std::unique_ptr<char[]> loweredUserName(new (std::nothrow) char[userLength + 1]);
+    if (!loweredCopy || !loweredUserName) return;
+    std::memcpy(loweredCopy.get(), reply, static_cast<std::size_t>(size));
+    lowerBytes(loweredCopy.get(), static_cast<std::size_t>(size));
+    std::memcpy(loweredUserName.get(), userName, userLength + 1);
+    lowerBytes(loweredUserName.get(), userLength);
+    const char* lowered = loweredCopy.get();
+
+    std::ptrdiff_t title = findIn(lowered, 0, size, pageTitleMarker);
+    if (title < 0) title = findIn(lowered, 0, size, pageTitleMarkerEnglish);
+    if (title < 0) return;
+
+    const std::ptrdiff_t sectionMarkerLength = lengthOf(sectionMarker);
+    std::ptrdiff_t section = findIn(lowered, title, size, sectionMarker);
+    while (section >= 0) {
+        const std::ptrdiff_t text = section + sectionMarkerLength;
+        const std::ptrdiff_t next = findIn(lowered, text, size, sectionMarker);
+        const std::ptrdiff_t textEnd = next >= 0 ? next : size;
+
+        // The section's game type stands between "&nbsp;&nbsp;" and the next tag. A
+        // section without it ends the whole page.
+        const std::ptrdiff_t nbsp = findIn(lowered, text, textEnd, gameTypeMarker);
+        if (nbsp < 0) return;
+        const std::ptrdiff_t typeStart = nbsp + lengthOf(gameTypeMarker);
+        const std::ptrdiff_t typeEnd = findCharIn(lowered, typeStart, textEnd, '<');
+        if (typeEnd < 0) return;
+        const char* typeText = reply + typeStart;
+        const void* nul = std::memchr(typeText, '\0', static_cast<std::size_t>(typeEnd - typeStart));
+        const std::string gameType(typeText, nul ? static_cast<const char*>(nul) : reply + typeEnd);
+
+        parseGameSection(reply, lowered, text, textEnd - text, out, loweredUserName.get(), gameType);
+        if (!keepGoing()) return;
+        section = next;
+    }
+}
