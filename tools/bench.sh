@@ -1,0 +1,38 @@
+#!/bin/bash
+# Builds the benchmark programs (native Release build, no sanitizers) and runs every
+# one of them, printing their figures. tools/test.sh builds the same folder but never
+# runs it: timings are not pass/fail.
+#
+#   TURNBELL_BUILD=dir     build folder (default: build/ in the checkout); the programs
+#                          are built in dir/bench, as tools/test.sh does
+#   further arguments      handed to every program (Google Benchmark flags, e.g.
+#                          --benchmark_repetitions=5 or --benchmark_min_time=2)
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TURNBELL_BUILD:-$root/build}
+dir=$build/bench
+
+"$root/tools/install-deps.sh" || { echo "installing the build packages failed"; exit 1; }
+
+mkdir -p "$build"
+if [ ! -f "$dir/build.ninja" ]; then
+  cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=Release -DTURNBELL_SANITIZE=OFF -DTURNBELL_FUZZ=OFF -DTURNBELL_TESTS=OFF \
+    -DTURNBELL_BENCH=ON >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; echo "configuring $dir failed"; exit 1; }
+fi
+echo "== build bench"
+cmake --build "$dir" -j "$(nproc)" >"$dir.build.log" 2>&1 \
+  || { tail -n 60 "$dir.build.log"; echo "building $dir failed"; exit 1; }
+
+status=0
+found=0
+for program in "$dir"/bench/bench_*; do
+  [ -f "$program" ] && [ -x "$program" ] || continue
+  found=1
+  echo
+  echo "== $(basename "$program")"
+  "$program" "$@" || { echo "$(basename "$program") failed"; status=1; }
+done
+[ "$found" -eq 1 ] || { echo "no benchmark programs in $dir/bench"; exit 1; }
+exit $status
