@@ -1,0 +1,17 @@
+// The process from its first to its last instruction on the UI thread: startup, the
+// message loop and the two shutdown steps. WinMain (app/main/turnbell_main.cpp) runs
+// them in order.
+#pragma once
+
+// Loads the icons, prepares the flash, registers the window class, creates the hidden
+// mainWindow, adds the tray icon, loads the settings (asking for a user name when
+// there is none) and starts the poller. False when the flash, the class, the window
+// or the poller could not be set up; nothing set up before is undone then.
+// appInstance must be set before.
+bool startup();
+
+// Dispatches messages until WM_QUIT; returns the quit message's exit code.
+int runMessageLoop();
+
+// After the loop: removes the tray icon and saves the settings.
+void shutdown();
