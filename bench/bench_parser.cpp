@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 #include <gumbo.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -301,27 +302,57 @@ void benchGumbo(benchmark::State& state) {
                             static_cast<int64_t>(page.size()));
 }
 
-// The console table as usual, plus the best CPU time per iteration of each benchmark
-// (in seconds) for the summary.
+// The console table as usual, plus each benchmark's CPU time per iteration (in
+// seconds) for the summary: the median of the repetitions when there are several,
+// otherwise the best run.
 class RateReporter : public benchmark::ConsoleReporter {
 public:
-    std::map<std::string, double> seconds;
+    explicit RateReporter(bool color)
+        : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
+
+    double seconds(const std::string& name) const {
+        auto median = medians.find(name);
+        if (median != medians.end()) return median->second;
+        auto best = bests.find(name);
+        return best != bests.end() ? best->second : 0.0;
+    }
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+            if (run.error_occurred) continue;
             double t = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             const std::string& name = run.run_name.function_name;
-            auto found = seconds.find(name);
-            if (found == seconds.end() || t < found->second) seconds[name] = t;
+            if (run.run_type == Run::RT_Aggregate) {
+                if (run.aggregate_name == "median") medians[name] = t;
+            } else {
+                auto found = bests.find(name);
+                if (found == bests.end() || t < found->second) bests[name] = t;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
+
+private:
+    std::map<std::string, double> medians, bests;
 };
+
+// A reporter of our own does not follow --benchmark_color, so the flag is read here:
+// colour on a terminal unless the flag says otherwise.
+bool wantColor(int argc, char** argv) {
+    bool color = isatty(fileno(stdout));
+    const char flag[] = "--benchmark_color=";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], flag, sizeof flag - 1) != 0) continue;
+        std::string value = argv[i] + sizeof flag - 1;
+        color = value == "true" || value == "yes" || value == "1" || (value == "auto" && color);
+    }
+    return color;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool color = wantColor(argc, argv);
     benchmark::Initialize(&argc, argv);
     const char* path = argc > 1 ? argv[1] : TURNBELL_BENCH_PAGE;
     if (argc > 2 || !loadPage(path)) {
@@ -335,13 +366,13 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("parser", benchParser)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("floor", benchFloor)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("gumbo", benchGumbo)->Unit(benchmark::kMicrosecond);
-    RateReporter reporter;
+    RateReporter reporter(color);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 
     auto rate = [&](const char* name) -> double {
-        auto found = reporter.seconds.find(name);
-        return found == reporter.seconds.end() ? 0.0 : page.size() / found->second / 1e6;
+        double t = reporter.seconds(name);
+        return t > 0 ? page.size() / t / 1e6 : 0.0;
     };
     double parserRate = rate("parser"), floorRate = rate("floor"), gumboRate = rate("gumbo");
     std::printf("\n");
