@@ -17,7 +17,6 @@
 #include <gumbo.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -378,7 +377,7 @@ int main(int argc, char** argv) {
     std::printf("\n");
     for (auto [name, value] : {std::pair<const char*, double>{"parser", parserRate},
                                {"floor", floorRate}, {"gumbo", gumboRate}}) {
-        if (value > 0) std::printf("%-7s %10.1f MB/s\n", name, value);
+        if (value > 0) std::printf("%-7s %10.1f MB/s (10^6 bytes per CPU second)\n", name, value);
     }
     if (parserRate > 0 && gumboRate > 0) {
         double speedUp = parserRate / gumboRate;
