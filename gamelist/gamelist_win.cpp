@@ -1,0 +1,142 @@
+// The game list dialog. Its rows are a snapshot of currentGames taken when it opens;
+// each row carries only its game's numeric id, so the colour and the double-click
+// look the game up again and follow whatever the last poll delivered.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <climits>
+
+#include "app/globals.h"
+#include "app/links.h"
+#include "gamelist/gamelist.h"
+#include "gamelist/rows.h"
+#include "games/records.h"
+#include "res/resource.h"
+
+namespace {
+
+struct Column { const char* header; int width; };
+const Column COLUMNS[] = {{"Game ID", 60}, {"Game Type", 150}, {"Players", 250}};
+
+void insertColumns(HWND list) {
+    for (int i = 0; i < 3; ++i) {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = const_cast<char*>(COLUMNS[i].header);
+        column.cx = COLUMNS[i].width;
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+void setSubItemText(HWND list, int row, int subItem, const std::string& text) {
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = subItem;
+    item.pszText = const_cast<char*>(text.c_str());
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+// Every game is inserted at the top; the sort puts the rows in their order afterwards.
+void insertRow(HWND list, const GameRecord& game) {
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.pszText = const_cast<char*>(game.gameId.c_str());
+    item.lParam = gameIdNumber(game.gameId);
+    const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    setSubItemText(list, row, 1, game.gameType);
+    setSubItemText(list, row, 2, joinPlayerNames(game));
+}
+
+void initGameList(HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_GAMELIST);
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
+    insertColumns(list);
+    for (const auto& game : currentGames) insertRow(list, *game);
+    SendMessageA(list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(compareGameRows));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+    layoutGameList(dialog);
+}
+
+// A dialog procedure hands a notification's result back through DWLP_MSGRESULT, which
+// is pointer-sized: SetWindowLongPtrA keeps it right on 64-bit Windows too.
+BOOL notifyResult(HWND dialog, LRESULT result) {
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+// Asks for a notification per row, and paints the rows of waiting games light red.
+BOOL onCustomDraw(HWND dialog, NMLVCUSTOMDRAW* draw) {
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return notifyResult(dialog, CDRF_NOTIFYITEMDRAW);
+    case CDDS_ITEMPREPAINT:
+        if (isWaitingRow(currentGames, draw->nmcd.lItemlParam)) draw->clrTextBk = WAITING_ROW_COLOUR;
+        return notifyResult(dialog, CDRF_DODEFAULT);
+    default:
+        return notifyResult(dialog, CDRF_DODEFAULT);
+    }
+}
+
+// Opens the game under the mouse; a click below the last row (item -1) finds no row.
+BOOL onDoubleClick(HWND dialog, const NMITEMACTIVATE* activate) {
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = activate->iItem;
+    if (!SendMessageA(GetDlgItem(dialog, IDC_GAMELIST), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+        return TRUE;
+    if (item.lParam >= INT_MIN && item.lParam <= INT_MAX)
+        if (const GameRecord* game = findGameById(static_cast<int>(item.lParam))) openGameLink(game->link);
+    return TRUE;
+}
+
+BOOL onNotify(HWND dialog, NMHDR* header) {
+    switch (header->code) {
+    case NM_CUSTOMDRAW: return onCustomDraw(dialog, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    case NM_DBLCLK: return onDoubleClick(dialog, reinterpret_cast<NMITEMACTIVATE*>(header));
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+void showGameList() {
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), mainWindow, gameListDialogProc, 0);
+}
+
+INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        initGameList(dialog);
+        return TRUE;
+    case WM_SIZE:
+        return layoutGameList(dialog);
+    case WM_NOTIFY:
+        return onNotify(dialog, reinterpret_cast<NMHDR*>(lParam));
+    case WM_COMMAND:
+        // The Close button, Escape and the caption's close button all arrive as IDCANCEL.
+        if (LOWORD(wParam) != IDCANCEL) return FALSE;
+        EndDialog(dialog, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL layoutGameList(HWND dialog) {
+    HWND button = GetDlgItem(dialog, IDCANCEL);
+    HWND list = GetDlgItem(dialog, IDC_GAMELIST);
+    RECT buttonRect, client;
+    GetWindowRect(button, &buttonRect);
+    GetClientRect(dialog, &client);
+    const GameListLayout layout = gameListLayout(client.right, client.bottom, buttonRect.right - buttonRect.left,
+                                                 buttonRect.bottom - buttonRect.top);
+    MoveWindow(button, layout.button.x, layout.button.y, layout.button.width, layout.button.height, TRUE);
+    MoveWindow(list, layout.list.x, layout.list.y, layout.list.width, layout.list.height, TRUE);
+    return TRUE;
+}
+
+int CALLBACK compareGameRows(LPARAM lParam1, LPARAM lParam2, LPARAM) {
+    return compareRowIds(currentGames, lParam1, lParam2);
+}

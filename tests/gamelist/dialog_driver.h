@@ -1,0 +1,58 @@
+// Drives modal dialogs from inside their own message loops. A thread timer, which
+// every modal loop of this thread dispatches, looks for the dialog that currently
+// takes input (the visible, enabled "#32770" window of this thread: a nested modal
+// dialog disables its owner) and runs the next step once that dialog satisfies the
+// step's condition. Steps post their button clicks and keys rather than send them, so
+// a nested modal loop never runs inside the timer callback.
+//
+// If the steps are not all done within the time limit, the test fails and every
+// dialog of the thread is cancelled, so a broken dialog cannot hang the test.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct DialogStep {
+    std::function<bool(HWND)> ready;  // may this step act on that dialog now?
+    std::function<void(HWND)> act;
+};
+
+class DialogDriver {
+public:
+    explicit DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs = 15000);
+    ~DialogDriver();
+    DialogDriver(const DialogDriver&) = delete;
+    DialogDriver& operator=(const DialogDriver&) = delete;
+
+    bool allStepsDone() const { return next_ == steps_.size(); }
+
+private:
+    static void CALLBACK onTimer(HWND, UINT, UINT_PTR, DWORD);
+    void tick();
+
+    std::vector<DialogStep> steps_;
+    std::size_t next_ = 0;
+    DWORD start_;
+    DWORD timeoutMs_;
+    UINT_PTR timer_;
+    bool busy_ = false;
+    bool timedOut_ = false;
+};
+
+// The dialog of this thread that takes input now, or null.
+HWND activeDialog();
+
+// Step conditions.
+std::function<bool(HWND)> dialogWithCaption(const std::string& caption);
+std::function<bool(HWND)> dialogOtherThan(const std::string& caption);
+
+// Actions: clicking a button by id, and a key pressed in a control (posted, so the
+// dialog manager of the modal loop sees it as the user's key).
+void clickButton(HWND dialog, int id);
+void pressKey(HWND control, WPARAM virtualKey);
+
+std::string windowText(HWND window);
+std::string controlText(HWND dialog, int id);

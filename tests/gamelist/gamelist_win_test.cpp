@@ -1,0 +1,343 @@
+// The game list dialog opened for real under Wine and read back from its list view.
+#include "gamelist/gamelist.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/globals.h"
+#include "games/records.h"
+#include "res/resource.h"
+#include "site_config.h"
+#include "tests/gamelist/dialog_driver.h"
+#include "tests/links/browser_log.h"
+
+namespace {
+
+const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
+
+struct GameSpec { const char* id; const char* type; bool myTurn; std::vector<const char*> players; };
+
+void setCurrentGames(const std::vector<GameSpec>& games) {
+    clearGameList(currentGames);
+    for (const auto& spec : games) {
+        const std::string link = std::string("jeu.php?id=") + spec.id;
+        const char* id = link.c_str() + link.find('=') + 1;
+        auto game = makeGameRecord(link.data(), link.size(), spec.type, id, link.data() + link.size(), spec.myTurn);
+        for (const char* name : spec.players) game->players.push_back(makePlayerRecord(name, "p", false));
+        currentGames.push_back(std::move(game));
+    }
+}
+
+struct Row {
+    std::string id, type, players;
+    LPARAM param;
+    bool operator==(const Row& o) const {
+        return id == o.id && type == o.type && players == o.players && param == o.param;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Row& row) {
+    return out << "{" << row.id << " | " << row.type << " | " << row.players << " | " << row.param << "}";
+}
+
+std::string itemText(HWND list, int row, int column) {
+    char text[256] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::vector<Row> readRows(HWND list) {
+    std::vector<Row> rows;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        LVITEMA item = {};
+        item.mask = LVIF_PARAM;
+        item.iItem = i;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        rows.push_back({itemText(list, i, 0), itemText(list, i, 1), itemText(list, i, 2), item.lParam});
+    }
+    return rows;
+}
+
+std::vector<std::string> headerTexts(HWND list) {
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    std::vector<std::string> texts;
+    const int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[64] = {};
+        HDITEMA item = {};
+        item.mask = HDI_TEXT | HDI_WIDTH;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(header, HDM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        texts.push_back(std::string(text) + "/" + std::to_string(item.cxy));
+    }
+    return texts;
+}
+
+// What the dialog answers to the list view's custom-draw questions for one row: the
+// result of the pre-paint stage, of the row's stage, and the background it sets.
+struct Drawing { LRESULT prepaint; LRESULT item; COLORREF background; };
+
+Drawing customDraw(HWND dialog, LPARAM rowParam) {
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr.hwndFrom = GetDlgItem(dialog, IDC_GAMELIST);
+    draw.nmcd.hdr.idFrom = IDC_GAMELIST;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    Drawing result;
+    result.prepaint = SendMessageA(dialog, WM_NOTIFY, IDC_GAMELIST, reinterpret_cast<LPARAM>(&draw));
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.lItemlParam = rowParam;
+    draw.clrTextBk = CLR_DEFAULT;
+    result.item = SendMessageA(dialog, WM_NOTIFY, IDC_GAMELIST, reinterpret_cast<LPARAM>(&draw));
+    result.background = draw.clrTextBk;
+    return result;
+}
+
+// The colour the list view really paints behind a row: the list is printed into a
+// bitmap and a point of the first column right of its short text is read.
+COLORREF paintedRowColour(HWND list, int row) {
+    RECT bounds = {};
+    bounds.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+    RECT client;
+    GetClientRect(list, &client);
+    HDC screen = GetDC(list);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+    const COLORREF colour = GetPixel(memory, bounds.left + 50, (bounds.top + bounds.bottom) / 2);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(list, screen);
+    return colour;
+}
+
+POINT rowCentre(HWND list, int row) {
+    RECT bounds = {};
+    bounds.left = LVIR_BOUNDS;
+    SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+    return {bounds.left + 20, (bounds.top + bounds.bottom) / 2};
+}
+
+void doubleClick(HWND list, POINT at) {
+    const LPARAM position = MAKELPARAM(at.x, at.y);
+    PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, position);
+    PostMessageA(list, WM_LBUTTONUP, 0, position);
+}
+
+RECT childRect(HWND dialog, int id) {
+    RECT rect;
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+const std::string GAMES = "Games";
+
+class GameListDialog : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        appInstance = GetModuleHandleA(nullptr);
+    }
+    void TearDown() override { clearGameList(currentGames); }
+
+    // Opens the dialog, runs the steps in it and returns the dialog's result.
+    INT_PTR run(std::vector<DialogStep> steps) {
+        DialogDriver driver(std::move(steps));
+        const INT_PTR result =
+            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), nullptr, gameListDialogProc, 0);
+        EXPECT_TRUE(driver.allStepsDone());
+        return result;
+    }
+};
+
+const std::vector<GameSpec> MIXED = {
+    {"10", "Chess", false, {"ann", "bob"}},
+    {"9", "Chess", false, {"cid"}},
+    {"30", "chess", false, {}},
+    {"40", "Zebra", true, {"dan", "eve", "fay"}},
+    {"", "Abc", false, {"gus"}},
+    {"7", "Chess", true, {"hal"}},
+};
+
+TEST_F(GameListDialog, WaitingGamesFirstThenByTypeAndNumericId) {
+    setCurrentGames(MIXED);
+    std::vector<Row> rows;
+    std::vector<std::string> headers;
+    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+              rows = readRows(GetDlgItem(dialog, IDC_GAMELIST));
+              headers = headerTexts(GetDlgItem(dialog, IDC_GAMELIST));
+              clickButton(dialog, IDCANCEL);
+          }}});
+    const std::vector<Row> expected = {
+        {"7", "Chess", "hal", 7},
+        {"40", "Zebra", "dan, eve, fay", 40},
+        {"", "Abc", "gus", 0},
+        {"9", "Chess", "cid", 9},
+        {"10", "Chess", "ann, bob", 10},
+        {"30", "chess", "", 30},
+    };
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(headers, (std::vector<std::string>{"Game ID/60", "Game Type/150", "Players/250"}));
+}
+
+TEST_F(GameListDialog, NoGamesShowsTheColumnsAndNoRows) {
+    setCurrentGames({});
+    std::vector<Row> rows = {{"x", "x", "x", 1}};
+    std::vector<std::string> headers;
+    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+              rows = readRows(GetDlgItem(dialog, IDC_GAMELIST));
+              headers = headerTexts(GetDlgItem(dialog, IDC_GAMELIST));
+              clickButton(dialog, IDCANCEL);
+          }}});
+    EXPECT_TRUE(rows.empty());
+    EXPECT_EQ(headers.size(), 3u);
+}
+
+TEST_F(GameListDialog, WaitingRowsArePaintedLightRed) {
+    setCurrentGames(MIXED);
+    std::vector<Drawing> drawings;
+    std::vector<COLORREF> painted;
+    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+              HWND list = GetDlgItem(dialog, IDC_GAMELIST);
+              for (const Row& row : readRows(list)) drawings.push_back(customDraw(dialog, row.param));
+              for (std::size_t i = 0; i < drawings.size(); ++i) painted.push_back(paintedRowColour(list, int(i)));
+              clickButton(dialog, IDCANCEL);
+          }}});
+    ASSERT_EQ(drawings.size(), 6u);
+    ASSERT_EQ(painted.size(), 6u);
+    const COLORREF plain = painted[5];
+    EXPECT_NE(plain, WAITING_ROW_COLOUR);
+    for (std::size_t i = 0; i < drawings.size(); ++i) {
+        const bool waiting = i < 2;
+        EXPECT_EQ(drawings[i].prepaint, CDRF_NOTIFYITEMDRAW) << "row " << i;
+        EXPECT_EQ(drawings[i].item, CDRF_DODEFAULT) << "row " << i;
+        EXPECT_EQ(drawings[i].background, waiting ? WAITING_ROW_COLOUR : CLR_DEFAULT) << "row " << i;
+        EXPECT_EQ(painted[i], waiting ? WAITING_ROW_COLOUR : plain) << "row " << i;
+    }
+}
+
+TEST_F(GameListDialog, RowsFollowTheGamesOfTheLatestPoll) {
+    setCurrentGames(MIXED);
+    std::vector<Row> rowsAfter;
+    std::vector<Drawing> drawings;
+    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+              // A poll arrives while the list is open: game 7 has gone, the game
+              // without id now waits.
+              setCurrentGames({{"", "Abc", true, {"gus"}}, {"40", "Zebra", false, {}}});
+              rowsAfter = readRows(GetDlgItem(dialog, IDC_GAMELIST));
+              for (LPARAM id : {7, 0, 40}) drawings.push_back(customDraw(dialog, id));
+              clickButton(dialog, IDCANCEL);
+          }}});
+    EXPECT_EQ(rowsAfter.size(), 6u) << "the rows are a snapshot";
+    ASSERT_EQ(drawings.size(), 3u);
+    EXPECT_EQ(drawings[0].background, CLR_DEFAULT) << "a game that left is drawn plain";
+    EXPECT_EQ(drawings[1].background, WAITING_ROW_COLOUR);
+    EXPECT_EQ(drawings[2].background, CLR_DEFAULT);
+}
+
+TEST_F(GameListDialog, DoubleClickOpensTheRowsGameAndKeepsTheDialogOpen) {
+    BrowserLog log;
+    setCurrentGames(MIXED);
+    bool openAfterClicks = false;
+    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+              HWND list = GetDlgItem(dialog, IDC_GAMELIST);
+              RECT client;
+              GetClientRect(list, &client);
+              // Below the last row first: no game there.
+              doubleClick(list, {20, client.bottom - 5});
+              doubleClick(list, rowCentre(list, 3));   // game 9
+          }},
+         {dialogWithCaption(GAMES), [&](HWND dialog) {
+              log.waitForUrls(1);
+              openAfterClicks = IsWindowVisible(dialog) != FALSE;
+              clickButton(dialog, IDCANCEL);
+          }}});
+    EXPECT_TRUE(openAfterClicks);
+    EXPECT_EQ(log.urls(), std::vector<std::string>{ROOT + "jeu.php?id=9"});
+}
+
+TEST_F(GameListDialog, ResizingKeepsCloseInTheCornerAndTheListFillsTheRest) {
+    setCurrentGames(MIXED);
+    struct Size { int width, height; };
+    const Size sizes[] = {{700, 500}, {420, 260}, {900, 300}};
+    struct Seen { RECT client, button, list; };
+    std::vector<Seen> seen;
+    RECT firstButton = {};
+    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+              firstButton = childRect(dialog, IDCANCEL);
+              for (const Size& size : sizes) {
+                  SetWindowPos(dialog, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER);
+                  Seen s;
+                  GetClientRect(dialog, &s.client);
+                  s.button = childRect(dialog, IDCANCEL);
+                  s.list = childRect(dialog, IDC_GAMELIST);
+                  seen.push_back(s);
+              }
+              clickButton(dialog, IDCANCEL);
+          }}});
+    ASSERT_EQ(seen.size(), 3u);
+    const int bw = firstButton.right - firstButton.left, bh = firstButton.bottom - firstButton.top;
+    EXPECT_GT(bw, 0);
+    // The first layout already put the button in the corner of the opening size.
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        const Seen& s = seen[i];
+        EXPECT_EQ(s.button.right - s.button.left, bw) << i;
+        EXPECT_EQ(s.button.bottom - s.button.top, bh) << i;
+        EXPECT_EQ(s.button.right, s.client.right - 4) << i;
+        EXPECT_EQ(s.button.bottom, s.client.bottom - 4) << i;
+        EXPECT_EQ(s.list.left, 4) << i;
+        EXPECT_EQ(s.list.top, 4) << i;
+        EXPECT_EQ(s.list.right, s.client.right) << i;
+        EXPECT_EQ(s.list.bottom, s.button.top - 4) << i;
+    }
+    EXPECT_NE(seen[0].client.right, seen[1].client.right);
+}
+
+TEST_F(GameListDialog, CloseEscapeAndCaptionCloseEndWithZero) {
+    setCurrentGames(MIXED);
+    const std::function<void(HWND)> ways[] = {
+        [](HWND dialog) { clickButton(dialog, IDCANCEL); },
+        [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_GAMELIST), VK_ESCAPE); },
+        [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    int way = 0;
+    for (const auto& close : ways) {
+        SCOPED_TRACE(way++);
+        EXPECT_EQ(run({{dialogWithCaption(GAMES), close}}), 0);
+    }
+}
+
+TEST_F(GameListDialog, ShowGameListOpensTheDialogOwnedByTheMainWindow) {
+    setCurrentGames(MIXED);
+    mainWindow = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
+    HWND owner = nullptr;
+    std::size_t rows = 0;
+    {
+        DialogDriver driver({{dialogWithCaption(GAMES), [&](HWND dialog) {
+                                  owner = GetWindow(dialog, GW_OWNER);
+                                  rows = readRows(GetDlgItem(dialog, IDC_GAMELIST)).size();
+                                  clickButton(dialog, IDCANCEL);
+                              }}});
+        showGameList();
+        EXPECT_TRUE(driver.allStepsDone());
+    }
+    EXPECT_EQ(owner, mainWindow);
+    EXPECT_EQ(rows, 6u);
+    DestroyWindow(mainWindow);
+    mainWindow = nullptr;
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include "gamelist/rows.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::unique_ptr<GameRecord> game(const char* id, const char* type, bool myTurn) {
+    return makeGameRecord("x", 1, type, id, id + std::strlen(id), myTurn);
+}
+
+int sign(int value) { return (value > 0) - (value < 0); }
+
+TEST(CompareGames, WaitingFirstThenTypeBytes) {
+    struct Case { const char* typeA; bool turnA; const char* typeB; bool turnB; int order; } cases[] = {
+        {"Zebra", true, "Abc", false, -1},
+        {"Abc", false, "Zebra", true, 1},
+        {"Abc", true, "Abc", true, 0},
+        {"Chess", false, "chess", false, -1},   // upper case before lower case
+        {"chess", false, "Chess", false, 1},
+        {"Go", false, "Gomoku", false, -1},      // a prefix first
+        {"Gomoku", false, "Go", false, 1},
+        {"", false, "A", false, -1},
+        {"\xe9t\xe9", false, "zoo", false, 1},   // bytes above 0x7f are unsigned
+        {"zoo", false, "\xe9t\xe9", false, -1},
+        {"Same", false, "Same", false, 0},
+    };
+    for (const auto& c : cases) {
+        auto a = game("1", c.typeA, c.turnA), b = game("2", c.typeB, c.turnB);
+        EXPECT_EQ(sign(compareGames(*a, *b)), c.order) << c.typeA << " / " << c.typeB;
+    }
+}
+
+TEST(CompareRowIds, LooksBothGamesUpAndBreaksTiesByNumericId) {
+    GameList games;
+    games.push_back(game("10", "Chess", false));
+    games.push_back(game("9", "Chess", false));
+    games.push_back(game("", "Chess", false));
+    games.push_back(game("5", "Abc", true));
+    games.push_back(game("2147483647", "Chess", false));
+    struct Case { long long id1, id2; int order; } cases[] = {
+        {9, 10, -1},
+        {10, 9, 1},
+        {10, 10, 0},
+        {0, 9, -1},
+        {5, 0, -1},                 // waiting beats a smaller id
+        {0, 5, 1},
+        {2147483647, 0, 1},         // no overflow at the ends of the id range
+        {0, 2147483647, -1},
+        {77, 9, 0},                 // a game that has gone compares equal
+        {9, 77, 0},
+        {4294967305LL, 9, 0},       // beyond int: no game (not 9 by truncation)
+    };
+    for (const auto& c : cases) EXPECT_EQ(sign(compareRowIds(games, c.id1, c.id2)), c.order) << c.id1 << " vs " << c.id2;
+}
+
+TEST(IsWaitingRow, TheFirstGameWithTheIdDecides) {
+    GameList games;
+    games.push_back(game("3", "A", false));
+    games.push_back(game("3", "A", true));
+    games.push_back(game("", "A", true));
+    games.push_back(game("8", "A", true));
+    EXPECT_FALSE(isWaitingRow(games, 3));
+    EXPECT_TRUE(isWaitingRow(games, 0));
+    EXPECT_TRUE(isWaitingRow(games, 8));
+    EXPECT_FALSE(isWaitingRow(games, 4)) << "no such game";
+    EXPECT_FALSE(isWaitingRow(games, 4294967304LL)) << "beyond int";
+    EXPECT_FALSE(isWaitingRow(GameList(), 0));
+}
+
+TEST(GameListLayout, ButtonInTheCornerListFillsTheRest) {
+    struct Case { int cw, ch, bw, bh; Placement button, list; } cases[] = {
+        {600, 400, 142, 23, {454, 373, 142, 23}, {4, 4, 596, 365}},
+        {200, 50, 142, 23, {54, 23, 142, 23}, {4, 4, 196, 15}},
+        {100, 20, 142, 23, {-46, -7, 142, 23}, {4, 4, 96, -15}},
+    };
+    for (const auto& c : cases) {
+        const GameListLayout layout = gameListLayout(c.cw, c.ch, c.bw, c.bh);
+        const Placement* got[] = {&layout.button, &layout.list};
+        const Placement* want[] = {&c.button, &c.list};
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(got[i]->x, want[i]->x) << c.cw << "x" << c.ch << " part " << i;
+            EXPECT_EQ(got[i]->y, want[i]->y) << c.cw << "x" << c.ch << " part " << i;
+            EXPECT_EQ(got[i]->width, want[i]->width) << c.cw << "x" << c.ch << " part " << i;
+            EXPECT_EQ(got[i]->height, want[i]->height) << c.cw << "x" << c.ch << " part " << i;
+        }
+    }
+}
+
+}  // namespace
