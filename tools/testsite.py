@@ -11,6 +11,8 @@ Command line
     --log       every request received (control requests excepted) is appended
                 as one JSON line
     --ipv6      also listen on ::1 on the same port (for clients that try ::1 first)
+    --watch-parent  stop when the process that started the site goes away (so a
+                wrapper killed outright does not leave the site behind)
   As soon as it listens it prints one line "listening HOST PORT" on stdout and
   flushes. SIGTERM or SIGINT stops it: held connections are released and it exits 0.
 
@@ -64,11 +66,14 @@ Log line (one JSON object per request)
    "path": "/index.php?p=recherche", "version": "HTTP/1.0",
    "headers": [[name, value], ...] in the order received,
    "body": the body bytes decoded as latin-1 (byte 0xE9 is "\\u00e9": lossless)}
+  A request with a malformed request line is answered 400 and logged with
+  "refused": true, the words of its request line, and no headers or body.
 """
 
 import argparse
 import ipaddress
 import json
+import os
 import signal
 import socket
 import sys
@@ -203,6 +208,24 @@ class SiteHandler(BaseHTTPRequestHandler):
     @property
     def state(self):
         return self.server.state
+
+    def parse_request(self):
+        # A request the server refuses (a malformed request line, say) is logged too,
+        # so that a test sees what arrived; the 400 answer comes from the base class.
+        if super().parse_request():
+            return True
+        words = self.raw_requestline.decode("latin-1").rstrip("\r\n").split(" ")
+        self.state.record({
+            "time": time.time(),
+            "client": self.client_address[0],
+            "method": words[0] if words else "",
+            "path": words[1] if len(words) > 1 else "",
+            "version": " ".join(words[2:]),
+            "headers": [],
+            "body": "",
+            "refused": True,
+        }, bytes(self.rfile.data))
+        return False
 
     def do_GET(self):
         self.handle_request(b"")
@@ -429,6 +452,8 @@ def main():
     parser.add_argument("--scenario")
     parser.add_argument("--log")
     parser.add_argument("--ipv6", action="store_true", help="also listen on ::1")
+    parser.add_argument("--watch-parent", action="store_true",
+                        help="stop when the parent process goes away")
     args = parser.parse_args()
 
     host = loopback_only(args.host)
@@ -456,8 +481,10 @@ def main():
     signal.signal(signal.SIGINT, stop)
     print("listening %s %d" % (host, port), flush=True)
 
+    parent = os.getppid()
     while not state.stopping.wait(1.0):
-        pass
+        if args.watch_parent and os.getppid() != parent:
+            break
     for s in servers:
         s.shutdown()
         s.server_close()

@@ -1,0 +1,49 @@
+// The search request: posts the game site's search form for one user name and reads
+// the result page into the caller's buffer.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+// The reply buffer's size, and so the most of a reply that is ever read.
+constexpr int REPLY_BUFFER_SIZE = 131072;
+// A shorter reply cannot be a result page and counts as a failure.
+constexpr int MIN_REPLY_SIZE = 100;
+
+// The WinINet session every request hangs from; startPoller() opens it, and it stays
+// open for the life of the process.
+extern HINTERNET internetSession;
+
+// How long a request may take to connect, and how long it may wait on each send and
+// each receive before it gives up. Wine's WinINet would otherwise wait for ever on a
+// server that stops answering (Windows gives up after about 60 s and 30 s), which
+// would hang the poller; these are the Windows values.
+struct FetchTimeouts {
+    DWORD connectMs;
+    DWORD sendMs;
+    DWORD receiveMs;
+};
+constexpr FetchTimeouts DEFAULT_FETCH_TIMEOUTS = {60000, 30000, 30000};
+
+// Posts the search form for encodedName (made by urlEncodeForm) to the built-in site
+// host on port 80 and reads at most REPLY_BUFFER_SIZE bytes of the reply into buffer,
+// which must hold REPLY_BUFFER_SIZE bytes. Returns the number of reply bytes, from
+// MIN_REPLY_SIZE to REPLY_BUFFER_SIZE, or -1 on any failure. The bytes are not
+// NUL-terminated. Blocks until the exchange ends; a cleared pollerRunning ends the
+// read after the read in progress.
+int fetchSearchPage(char* buffer, const char* encodedName);
+
+// The same request to any host and port, with the given time-outs.
+int fetchSearchPageFrom(const char* host, INTERNET_PORT port, char* buffer, const char* encodedName,
+                        const FetchTimeouts& timeouts = DEFAULT_FETCH_TIMEOUTS);
+
+// Writes the search form's body for encodedName into buffer (REPLY_BUFFER_SIZE bytes,
+// NUL-terminated) and returns its length without the NUL, or -1 when it does not fit.
+int formatSearchBody(char* buffer, const char* encodedName);
+
+// True for the HTTP statuses that carry a result page: 200 to 299.
+bool isSuccessStatus(DWORD status);
+
+// The result for a reply of count bytes: the count itself when it is long enough to
+// be a page, -1 otherwise.
+int replyResult(int count);

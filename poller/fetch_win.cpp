@@ -1,0 +1,105 @@
+#include "poller/fetch.h"
+
+#include <cstdio>
+
+#include "poller/running.h"
+#include "site_config.h"
+
+HINTERNET internetSession = NULL;
+
+namespace {
+
+const char SEARCH_OBJECT[] = "/index.php?p=recherche";
+const char SEARCH_BODY_FORMAT[] = "pJeu=&pLoginJ=%s&pidP=&pLibP=&pEtat=2&pPage=1";
+// WinINet puts the version text into the request line as it stands, so it must be
+// the full "HTTP/1.0": a bare "1.0" makes a request line that servers refuse (400).
+const char REQUEST_VERSION[] = "HTTP/1.0";
+const char FORM_CONTENT_TYPE[] = "Content-Type: application/x-www-form-urlencoded";
+const INTERNET_PORT SITE_PORT = 80;
+
+void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
+    InternetSetOptionA(handle, option, &milliseconds, sizeof(milliseconds));
+}
+
+// Reads the reply into buffer until it ends, the buffer is full, a read fails or the
+// poller is told to stop; returns the number of bytes kept. A failed read keeps what
+// came before it; the bytes of a read that returns after the stop are not counted.
+// Each read asks only for what has already arrived: a blocking read of the whole
+// remaining space would wait for the buffer to fill, so a stop would not be seen
+// until the reply ended, and a server that stalls mid-reply would take every byte
+// read so far down with the failed read.
+int readReply(HINTERNET request, char* buffer) {
+    char* position = buffer;
+    DWORD remaining = REPLY_BUFFER_SIZE;
+    while (remaining > 0) {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) break;
+        DWORD bytesRead = 0;
+        if (!InternetReadFile(request, position, available < remaining ? available : remaining,
+                              &bytesRead))
+            break;
+        if (!pollerRunning) break;
+        if (bytesRead == 0) break;
+        position += bytesRead;
+        remaining -= bytesRead;
+    }
+    return static_cast<int>(position - buffer);
+}
+
+}  // namespace
+
+int formatSearchBody(char* buffer, const char* encodedName) {
+    const int length = std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
+    if (length < 0 || length >= REPLY_BUFFER_SIZE) return -1;
+    return length;
+}
+
+bool isSuccessStatus(DWORD status) {
+    return static_cast<int>(status) / 100 == 2;
+}
+
+int replyResult(int count) {
+    return count >= MIN_REPLY_SIZE ? count : -1;
+}
+
+int fetchSearchPage(char* buffer, const char* encodedName) {
+    return fetchSearchPageFrom(TURNBELL_SITE_HOST, SITE_PORT, buffer, encodedName);
+}
+
+int fetchSearchPageFrom(const char* host, INTERNET_PORT port, char* buffer, const char* encodedName,
+                        const FetchTimeouts& timeouts) {
+    int result = -1;
+    HINTERNET request = NULL;
+    HINTERNET connection = InternetConnectA(internetSession, host, port, NULL, NULL,
+                                            INTERNET_SERVICE_HTTP, 0, 0);
+    if (connection) {
+        // Set on the connection: WinINet under Wine ignores them on the session, and the
+        // request handle takes them from here.
+        setTimeout(connection, INTERNET_OPTION_CONNECT_TIMEOUT, timeouts.connectMs);
+        setTimeout(connection, INTERNET_OPTION_SEND_TIMEOUT, timeouts.sendMs);
+        setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts.receiveMs);
+
+        const char* acceptTypes[] = {"*/*", NULL};
+        request = HttpOpenRequestA(connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, NULL, acceptTypes,
+                                   INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH |
+                                       INTERNET_FLAG_NO_UI,
+                                   0);
+    }
+    if (request) {
+        const int bodyLength = formatSearchBody(buffer, encodedName);
+        HttpAddRequestHeadersA(request, FORM_CONTENT_TYPE, static_cast<DWORD>(-1),
+                               HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+        DWORD status = 0;
+        DWORD statusSize = sizeof(status);
+        if (bodyLength >= 0 &&
+            HttpSendRequestA(request, NULL, 0, buffer, static_cast<DWORD>(bodyLength)) &&
+            HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                           &statusSize, NULL) &&
+            isSuccessStatus(status)) {
+            result = replyResult(readReply(request, buffer));
+        }
+    }
+    if (request) InternetCloseHandle(request);
+    if (connection) InternetCloseHandle(connection);
+    return result;
+}

@@ -1,0 +1,338 @@
+// The search request against the real test site (tools/testsite.py), which
+// tools/with-testsite.sh starts on a free port and names in TURNBELL_TESTSITE_PORT.
+// Each test scripts the site's answers through its control interface, runs one fetch
+// and checks both what came back and what the site received.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "poller/encode.h"
+#include "poller/fetch.h"
+#include "poller/running.h"
+
+namespace {
+
+const char* siteHost() {
+    const char* host = std::getenv("TURNBELL_TESTSITE_HOST");
+    return host ? host : "127.0.0.1";
+}
+
+INTERNET_PORT sitePort() {
+    const char* port = std::getenv("TURNBELL_TESTSITE_PORT");
+    return port ? static_cast<INTERNET_PORT>(std::atoi(port)) : 0;
+}
+
+// One plain HTTP exchange with the site over a socket of its own, so that the control
+// traffic does not go through the code under test. Returns the reply's body.
+std::string siteControl(const char* method, const char* path, const std::string& body = "") {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    EXPECT_NE(s, INVALID_SOCKET);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(sitePort());
+    inet_pton(AF_INET, siteHost(), &address.sin_addr);
+    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        closesocket(s);
+        ADD_FAILURE() << "cannot reach the test site's control interface";
+        return "";
+    }
+    std::string request = std::string(method) + " " + path + " HTTP/1.0\r\nContent-Length: " +
+                          std::to_string(body.size()) + "\r\n\r\n" + body;
+    send(s, request.data(), static_cast<int>(request.size()), 0);
+    std::string reply;
+    char chunk[4096];
+    int n;
+    while ((n = recv(s, chunk, sizeof(chunk), 0)) > 0) reply.append(chunk, n);
+    closesocket(s);
+    const std::size_t headerEnd = reply.find("\r\n\r\n");
+    EXPECT_EQ(reply.compare(0, 12, "HTTP/1.1 200"), 0) << path << ": " << reply.substr(0, 80);
+    return headerEnd == std::string::npos ? "" : reply.substr(headerEnd + 4);
+}
+
+void setScenario(const std::string& json) {
+    ASSERT_EQ(siteControl("POST", "/_control/scenario", json), "ok\n");
+}
+
+int requestCount() {
+    return std::atoi(siteControl("GET", "/_control/count").c_str());
+}
+
+// The body of the site's "bytes" answers: byte i is i % 251.
+std::string pattern(std::size_t size) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
+    return bytes;
+}
+
+std::string bytesAnswer(int size, const std::string& extra = "") {
+    return "{\"default\": {\"body\": \"bytes\", \"size\": " + std::to_string(size) + extra + "}}";
+}
+
+const FetchTimeouts SHORT_TIMEOUTS = {2000, 1000, 1000};
+
+struct Fetch {
+    int result;
+    double seconds;
+};
+
+Fetch fetchFromSite(char* buffer, const char* name, const FetchTimeouts& timeouts = SHORT_TIMEOUTS) {
+    const auto start = std::chrono::steady_clock::now();
+    const int result = fetchSearchPageFrom(siteHost(), sitePort(), buffer, name, timeouts);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    return {result, elapsed.count()};
+}
+
+class FetchTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        internetSession = InternetOpenA(NULL, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
+    }
+
+    void SetUp() override {
+        ASSERT_NE(sitePort(), 0) << "run under tools/with-testsite.sh";
+        ASSERT_NE(internetSession, nullptr);
+        siteControl("POST", "/_control/clear");
+        pollerRunning = true;
+        buffer.reset(new char[REPLY_BUFFER_SIZE]);
+        std::memset(buffer.get(), 0x5A, REPLY_BUFFER_SIZE);
+    }
+
+    void TearDown() override { pollerRunning = true; }
+
+    std::string got(int count) const { return std::string(buffer.get(), count > 0 ? count : 0); }
+
+    std::unique_ptr<char[]> buffer;
+};
+
+TEST_F(FetchTest, SearchRequestCarriesTheFormForTheEncodedName) {
+    setScenario(R"({"sections": [{"type": "Ploc", "games": [{"id": 7, "active": "Ann"}]}]})");
+    struct Case {
+        const char* name;
+        const char* encodedInBody;
+    } cases[] = {
+        {"Ann Lee", "Ann+Lee"},
+        {"a&b", "a%26b"},
+        {"a+b", "a%2bb"},
+        {"50%=x", "50%=x"},
+        {"Ren\xe9\xff", "Ren%e9%ff"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        siteControl("POST", "/_control/clear");
+        std::unique_ptr<char[]> encoded = urlEncodeForm(c.name);
+        ASSERT_TRUE(encoded);
+        const Fetch fetch = fetchFromSite(buffer.get(), encoded.get());
+        EXPECT_GT(fetch.result, 0);
+        EXPECT_NE(got(fetch.result).find("Recherche de parties"), std::string::npos)
+            << got(fetch.result);
+
+        const std::string body =
+            std::string("pJeu=&pLoginJ=") + c.encodedInBody + "&pidP=&pLibP=&pEtat=2&pPage=1";
+        const std::string raw = siteControl("GET", "/_control/last");
+        const std::string requestLine = "POST /index.php?p=recherche HTTP/1.0\r\n";
+        EXPECT_EQ(raw.compare(0, requestLine.size(), requestLine), 0) << raw;
+        EXPECT_NE(raw.find("\r\nAccept: */*\r\n"), std::string::npos) << raw;
+        EXPECT_NE(raw.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos)
+            << raw;
+        EXPECT_NE(raw.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"),
+                  std::string::npos)
+            << raw;
+        const std::size_t headerEnd = raw.find("\r\n\r\n");
+        ASSERT_NE(headerEnd, std::string::npos);
+        EXPECT_EQ(raw.substr(headerEnd + 4), body);
+        EXPECT_EQ(requestCount(), 1);
+    }
+}
+
+TEST_F(FetchTest, BodyBytesAboveAsciiReachTheSiteUnchanged) {
+    setScenario(bytesAnswer(500));
+    const Fetch fetch = fetchFromSite(buffer.get(), "\xe9\x80\xff");
+    EXPECT_EQ(fetch.result, 500);
+    const std::string raw = siteControl("GET", "/_control/last");
+    const std::string tail = "pLoginJ=\xe9\x80\xff&pidP=&pLibP=&pEtat=2&pPage=1";
+    ASSERT_GE(raw.size(), tail.size());
+    EXPECT_EQ(raw.substr(raw.size() - tail.size()), tail);
+}
+
+TEST_F(FetchTest, OnlyStatusesFrom200To299CountAsSuccess) {
+    struct Case {
+        int status;
+        bool accepted;
+    } cases[] = {{199, false}, {200, true}, {204, true}, {299, true},
+                 {300, false}, {404, false}, {500, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        setScenario(bytesAnswer(500, ", \"status\": " + std::to_string(c.status)));
+        const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
+        EXPECT_EQ(fetch.result, c.accepted ? 500 : -1);
+        if (c.accepted) {
+            EXPECT_EQ(got(fetch.result), pattern(500));
+        }
+    }
+}
+
+TEST_F(FetchTest, ReplyLengthDecidesTheCountAndTheBytesArriveIntact) {
+    struct Case {
+        const char* label;
+        int size;
+        const char* framing;
+        int expected;
+    } cases[] = {
+        {"99 bytes is too short", 99, "length", -1},
+        {"empty reply", 0, "length", -1},
+        {"exactly 100 bytes", 100, "length", 100},
+        {"exactly the buffer", REPLY_BUFFER_SIZE, "length", REPLY_BUFFER_SIZE},
+        {"longer than the buffer", 200000, "length", REPLY_BUFFER_SIZE},
+        {"chunked", 70000, "chunked", 70000},
+        {"chunked, longer than the buffer", 200000, "chunked", REPLY_BUFFER_SIZE},
+        {"HTTP/1.0 without length", 5000, "close", 5000},
+        {"HTTP/1.0 without length, 99 bytes", 99, "close", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        std::memset(buffer.get(), 0x5A, REPLY_BUFFER_SIZE);
+        setScenario(bytesAnswer(c.size, std::string(", \"framing\": \"") + c.framing + "\""));
+        const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
+        EXPECT_EQ(fetch.result, c.expected);
+        if (c.expected > 0) {
+            EXPECT_TRUE(got(fetch.result) == pattern(c.expected));
+        }
+    }
+}
+
+TEST_F(FetchTest, SlowDripIsReadToTheEnd) {
+    setScenario(bytesAnswer(1000, R"(, "drip": {"bytes": 100, "interval": 0.05})"));
+    const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
+    EXPECT_EQ(fetch.result, 1000);
+    EXPECT_TRUE(got(fetch.result) == pattern(1000));
+}
+
+TEST_F(FetchTest, ConnectionClosedMidBodyKeepsWhatArrived) {
+    struct Case {
+        int sent;
+        int expected;
+    } cases[] = {{3000, 3000}, {100, 100}, {50, -1}, {0, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sent);
+        setScenario(bytesAnswer(5000, ", \"close_after\": " + std::to_string(c.sent)));
+        const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
+        EXPECT_EQ(fetch.result, c.expected);
+        if (c.expected > 0) {
+            EXPECT_TRUE(got(fetch.result) == pattern(c.expected));
+        }
+    }
+}
+
+TEST_F(FetchTest, NoServerListeningFailsAtOnce) {
+    // A port that was free a moment ago and has nobody listening now.
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    int length = sizeof(address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(s);
+
+    const auto start = std::chrono::steady_clock::now();
+    const int result =
+        fetchSearchPageFrom("127.0.0.1", ntohs(address.sin_port), buffer.get(), "Ann", SHORT_TIMEOUTS);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result, -1);
+    EXPECT_LT(elapsed.count(), 5.0);
+}
+
+TEST_F(FetchTest, StalledServerIsGivenUpAfterTheReceiveTimeout) {
+    struct Case {
+        const char* label;
+        const char* answer;
+        int expected;
+    } cases[] = {
+        {"no answer at all", R"({"default": {"silent": true}})", -1},
+        {"stalls after the headers", R"({"default": {"body": "bytes", "size": 5000, "stall_after": 0}})", -1},
+        {"stalls mid-body", R"({"default": {"body": "bytes", "size": 5000, "stall_after": 2000}})", 2000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        setScenario(c.answer);
+        const Fetch fetch = fetchFromSite(buffer.get(), "Ann", {2000, 1000, 1000});
+        EXPECT_EQ(fetch.result, c.expected);
+        if (c.expected > 0) {
+            EXPECT_TRUE(got(fetch.result) == pattern(c.expected));
+        }
+        EXPECT_GE(fetch.seconds, 0.9);
+        EXPECT_LT(fetch.seconds, 6.0);
+        std::printf("[ measured ] %s: gave up after %.2f s (receive time-out 1 s)\n", c.label,
+                    fetch.seconds);
+    }
+}
+
+TEST_F(FetchTest, DefaultTimeoutsEndAStall) {
+    setScenario(R"({"default": {"silent": true}})");
+    const Fetch fetch = fetchFromSite(buffer.get(), "Ann", DEFAULT_FETCH_TIMEOUTS);
+    EXPECT_EQ(fetch.result, -1);
+    const double expected = DEFAULT_FETCH_TIMEOUTS.receiveMs / 1000.0;
+    EXPECT_GE(fetch.seconds, expected - 1.0);
+    EXPECT_LT(fetch.seconds, expected + 10.0);
+    std::printf("[ measured ] no answer, default time-outs: gave up after %.2f s\n", fetch.seconds);
+}
+
+TEST_F(FetchTest, StopBeforeTheReadDiscardsTheReply) {
+    // The request still goes out, but the bytes of the read that returns after the
+    // stop are not counted, so a full page yields nothing.
+    setScenario(bytesAnswer(5000));
+    pollerRunning = false;
+    const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
+    pollerRunning = true;
+    EXPECT_EQ(fetch.result, -1);
+    EXPECT_EQ(requestCount(), 1);
+}
+
+TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads) {
+    // The site sends 400 bytes at once and the rest a second later; the stop comes in
+    // between, so the read in progress returns the late bytes, which are dropped.
+    setScenario(bytesAnswer(2000, R"(, "drip": {"bytes": 400, "interval": 1.0})"));
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        pollerRunning = false;
+    });
+    const Fetch fetch = fetchFromSite(buffer.get(), "Ann", {2000, 5000, 5000});
+    stopper.join();
+    pollerRunning = true;
+    EXPECT_EQ(fetch.result, 400);
+    EXPECT_TRUE(got(fetch.result) == pattern(400));
+    EXPECT_LT(fetch.seconds, 2.5);
+}
+
+TEST(SearchRequestDecisions, StatusAndLengthRules) {
+    EXPECT_FALSE(isSuccessStatus(199));
+    EXPECT_TRUE(isSuccessStatus(200));
+    EXPECT_TRUE(isSuccessStatus(299));
+    EXPECT_FALSE(isSuccessStatus(300));
+    EXPECT_FALSE(isSuccessStatus(0xFFFFFFFFu));
+    EXPECT_EQ(replyResult(0), -1);
+    EXPECT_EQ(replyResult(99), -1);
+    EXPECT_EQ(replyResult(100), 100);
+    EXPECT_EQ(replyResult(REPLY_BUFFER_SIZE), REPLY_BUFFER_SIZE);
+}
+
+TEST(SearchRequestDecisions, BodyThatDoesNotFitIsRefused) {
+    std::unique_ptr<char[]> buffer(new char[REPLY_BUFFER_SIZE]);
+    EXPECT_EQ(formatSearchBody(buffer.get(), "Ann+Lee"), 50);
+    EXPECT_STREQ(buffer.get(), "pJeu=&pLoginJ=Ann+Lee&pidP=&pLibP=&pEtat=2&pPage=1");
+    const std::string huge(REPLY_BUFFER_SIZE, 'x');
+    EXPECT_EQ(formatSearchBody(buffer.get(), huge.c_str()), -1);
+}
+
+}  // namespace
