@@ -75,6 +75,7 @@ bool readFlagValue(HKEY key, const char* name)
 
 void loadFromRegistry()
 {
+    Settings.useIniFile = false;  // registry mode even when the key cannot be opened
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         REGISTRY_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
@@ -90,7 +91,6 @@ void loadFromRegistry()
     Settings.notifyIcon = readFlagValue(key, "NotifyIcon");
     Settings.notifySound = readFlagValue(key, "NotifySound");
     RegCloseKey(key);
-    Settings.useIniFile = false;
 }
 
 void saveToFile()
