@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "poller/fetch.h"
+
 // The longest wait between the end of one poll cycle and the start of the next.
 constexpr DWORD POLL_INTERVAL_MS = 60000;
 // How long the stop waits for the thread before shutdown goes on without it.
@@ -34,7 +36,9 @@ void pollOnce();
 // sent by the poller through, so a delivery in progress cannot hold up the stop.
 void stopPoller();
 
-// Where the poll cycle sends its request. The defaults are the built-in site host on
-// port 80; tests aim the poller at a local test site by setting these before polling.
+// Where the poll cycle sends its request and how long it may wait on it. The defaults
+// are the built-in site host on port 80 with the usual time-outs; tests aim the poller
+// at a local test site by setting these before polling.
 extern const char* pollerSiteHost;
 extern INTERNET_PORT pollerSitePort;
+extern FetchTimeouts pollerFetchTimeouts;

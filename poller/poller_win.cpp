@@ -1,12 +1,21 @@
 #include "poller/poller.h"
 
+#include <memory>
+
+#include "app/globals.h"
+#include "app/messages.h"
+#include "games/records.h"
+#include "poller/encode.h"
+#include "poller/parser.h"
 #include "poller/running.h"
+#include "settings/settings_win.h"
 #include "site_config.h"
 
 HANDLE wakeEvent;
 HANDLE pollerThread;
 const char* pollerSiteHost = TURNBELL_SITE_HOST;
 INTERNET_PORT pollerSitePort = INTERNET_DEFAULT_HTTP_PORT;
+FetchTimeouts pollerFetchTimeouts = DEFAULT_FETCH_TIMEOUTS;
 
 namespace {
 
@@ -29,6 +38,77 @@ void waitHandlingSentMessages(HANDLE handle, DWORD timeoutMs)
 }
 
 }  // namespace
+
+bool startPoller()
+{
+    InitializeCriticalSection(&settingsLock);
+    wakeEvent = CreateEventA(nullptr, FALSE, TRUE, nullptr);
+    internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!internetSession) {
+        MessageBoxA(nullptr, "Cannot initialize internet connection!", "Turnbell Error",
+                    MB_OK | MB_ICONERROR);
+        return false;
+    }
+    // Without the event the thread could not wait between polls; the program then runs
+    // without polling rather than asking the site over and over.
+    if (!wakeEvent) {
+        return true;
+    }
+    DWORD threadId;
+    pollerThread = CreateThread(nullptr, 0, pollerThreadProc, nullptr, CREATE_SUSPENDED, &threadId);
+    if (pollerThread) {
+        ResumeThread(pollerThread);
+    }
+    return true;
+}
+
+DWORD WINAPI pollerThreadProc(LPVOID)
+{
+    for (;;) {
+        pollOnce();
+        if (!pollerRunning) {
+            return 0;
+        }
+        // A wake and a time-out both lead to the next cycle.
+        if (WaitForSingleObject(wakeEvent, POLL_INTERVAL_MS) == WAIT_FAILED) {
+            return 0;
+        }
+        if (!pollerRunning) {
+            return 0;
+        }
+    }
+}
+
+void pollOnce()
+{
+    std::unique_ptr<char[]> encodedName;
+    EnterCriticalSection(&settingsLock);
+    encodedName = urlEncodeForm(Settings.userName);
+    LeaveCriticalSection(&settingsLock);
+    if (!encodedName || encodedName[0] == '\0') {
+        return;  // no name yet: nothing to search for
+    }
+
+    // The reply lives on this thread's stack: a poll allocates nothing for it.
+    char reply[REPLY_BUFFER_SIZE];
+    const int count = fetchSearchPageFrom(pollerSiteHost, pollerSitePort, reply,
+                                          encodedName.get(), pollerFetchTimeouts);
+    if (count <= 0) {
+        return;
+    }
+
+    // The page is searched for the name as it was sent, in its encoded form.
+    GameList games;
+    parseSearchPage(reply, count, games, encodedName.get());
+    encodedName.reset();
+
+    // The receiver merges copies before SendMessageA returns; an empty result is never
+    // delivered, so the last delivered state stays on screen.
+    if (!games.empty()) {
+        SendMessageA(mainWindow, WM_GAMELIST, 0, reinterpret_cast<LPARAM>(&games));
+    }
+    clearGameList(games);
+}
 
 void stopPoller()
 {
