@@ -1,0 +1,97 @@
+// The settings dialog. Its controls hold the user's edits; Settings changes only on OK,
+// all four fields at once, under settingsLock because the poller thread reads userName
+// at any time.
+#include <windows.h>
+#include <commdlg.h>
+#include <mmsystem.h>
+
+#include "app/globals.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+#include "settings/settings_dialog.h"
+#include "settings/settings_win.h"
+
+// GetOpenFileNameA is given the full structure, with the members added for Windows
+// 2000; on 32-bit Windows that is 88 bytes.
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA must be the full structure");
+
+namespace {
+
+// One filter pair, ended by an empty pair: "Wave file" shows "*.wav".
+const char WAVE_FILTER[] = "Wave file\0*.wav\0";
+
+// Replaces the edit text with the chosen file's full path; a cancelled or failed
+// open-file dialog leaves the text as it was.
+void browseForSound(HWND dialog) {
+    char path[SOUND_FILE_SIZE];
+    GetDlgItemTextA(dialog, IDC_SOUNDFILE, path, sizeof path);
+    OPENFILENAMEA open = {};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = dialog;
+    open.hInstance = appInstance;
+    open.lpstrFilter = WAVE_FILTER;
+    open.lpstrFile = path;
+    open.nMaxFile = sizeof path;
+    open.Flags = OFN_FILEMUSTEXIST;
+    open.lpstrDefExt = "wav";
+    if (GetOpenFileNameA(&open)) SetDlgItemTextA(dialog, IDC_SOUNDFILE, path);
+}
+
+// Plays whatever the edit control holds now, ticked or not, confirmed or not.
+void previewSound(HWND dialog) {
+    char path[SOUND_FILE_SIZE];
+    GetDlgItemTextA(dialog, IDC_SOUNDFILE, path, sizeof path);
+    PlaySoundA(path, nullptr, SND_FILENAME | SND_ASYNC);
+}
+
+UINT checkState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }
+
+}  // namespace
+
+void settingsToDialog(HWND dialog) {
+    EnterCriticalSection(&settingsLock);
+    SetDlgItemTextA(dialog, IDC_USERNAME, Settings.userName);
+    CheckDlgButton(dialog, IDC_FLASHICON, checkState(Settings.notifyIcon));
+    CheckDlgButton(dialog, IDC_PLAYSOUND, checkState(Settings.notifySound));
+    SetDlgItemTextA(dialog, IDC_SOUNDFILE, Settings.soundFile);
+    LeaveCriticalSection(&settingsLock);
+}
+
+// Longer texts are cut to their field, NUL included; the name is taken as typed.
+void dialogToSettings(HWND dialog) {
+    EnterCriticalSection(&settingsLock);
+    GetWindowTextA(GetDlgItem(dialog, IDC_USERNAME), Settings.userName, sizeof Settings.userName);
+    Settings.notifyIcon = IsDlgButtonChecked(dialog, IDC_FLASHICON) == BST_CHECKED;
+    Settings.notifySound = IsDlgButtonChecked(dialog, IDC_PLAYSOUND) == BST_CHECKED;
+    GetWindowTextA(GetDlgItem(dialog, IDC_SOUNDFILE), Settings.soundFile, sizeof Settings.soundFile);
+    LeaveCriticalSection(&settingsLock);
+}
+
+INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        settingsToDialog(dialog);
+        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+        SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+        return TRUE;  // the focus goes to the first tab stop, the user name
+    }
+    if (message != WM_COMMAND) return FALSE;
+    // Enter presses OK, the default button; Escape and the caption's close button
+    // arrive as IDCANCEL.
+    switch (LOWORD(wParam)) {
+    case IDOK:
+        dialogToSettings(dialog);
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    case IDCANCEL:
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case IDC_BROWSE:
+        browseForSound(dialog);
+        return TRUE;
+    case IDC_PREVIEW:
+        previewSound(dialog);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
