@@ -90,9 +90,9 @@ class SiteState:
     """The scenario, the queue of scripted responses and the request log, shared by
     every connection thread under one lock."""
 
-    def __init__(self, scenario, log_path):
+    def __init__(self, scenario, log_path, stopping):
         self.lock = threading.Lock()
-        self.stopping = threading.Event()
+        self.stopping = stopping
         self.log_file = open(log_path, "a", encoding="utf-8") if log_path else None
         self.requests = []
         self.last_raw = b""
@@ -210,22 +210,32 @@ class SiteHandler(BaseHTTPRequestHandler):
         return self.server.state
 
     def parse_request(self):
-        # A request the server refuses (a malformed request line, say) is logged too,
-        # so that a test sees what arrived; the 400 answer comes from the base class.
-        if super().parse_request():
-            return True
-        words = self.raw_requestline.decode("latin-1").rstrip("\r\n").split(" ")
-        self.state.record({
-            "time": time.time(),
-            "client": self.client_address[0],
-            "method": words[0] if words else "",
-            "path": words[1] if len(words) > 1 else "",
-            "version": " ".join(words[2:]),
-            "headers": [],
-            "body": "",
-            "refused": True,
-        }, bytes(self.rfile.data))
-        return False
+        self.parsing = True
+        try:
+            return super().parse_request()
+        finally:
+            self.parsing = False
+
+    def send_error(self, code, message=None, explain=None):
+        # A request refused while it is read (a malformed request line, say) is
+        # logged before the answer goes out, so that a test sees what arrived.
+        if getattr(self, "parsing", False):
+            words = self.raw_requestline.decode("latin-1").rstrip("\r\n").split(" ")
+            self.state.record({
+                "time": time.time(),
+                "client": self.client_address[0],
+                "method": words[0] if words else "",
+                "path": words[1] if len(words) > 1 else "",
+                "version": " ".join(words[2:]),
+                "headers": [],
+                "body": "",
+                "refused": True,
+            }, bytes(self.rfile.data))
+        # The base class leaves out the status line when it could not read the
+        # request's version; a client must see that it was refused.
+        if self.request_version == "HTTP/0.9":
+            self.request_version = "HTTP/1.1"
+        super().send_error(code, message, explain)
 
     def do_GET(self):
         self.handle_request(b"")
@@ -456,12 +466,21 @@ def main():
                         help="stop when the parent process goes away")
     args = parser.parse_args()
 
+    # Installed first, so that a stop during start-up also ends the site cleanly.
+    stopping = threading.Event()
+
+    def stop(signum, frame):
+        stopping.set()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+
     host = loopback_only(args.host)
     scenario = {}
     if args.scenario:
         with open(args.scenario, encoding="utf-8") as f:
             scenario = json.load(f)
-    state = SiteState(scenario, args.log)
+    state = SiteState(scenario, args.log, stopping)
 
     family = socket.AF_INET6 if ":" in host else socket.AF_INET
     servers = [SiteServer((host, args.port), family, state)]
@@ -474,11 +493,6 @@ def main():
     for t in threads:
         t.start()
 
-    def stop(signum, frame):
-        state.stopping.set()
-
-    signal.signal(signal.SIGTERM, stop)
-    signal.signal(signal.SIGINT, stop)
     print("listening %s %d" % (host, port), flush=True)
 
     parent = os.getppid()

@@ -234,6 +234,16 @@ TEST_F(FetchTest, ConnectionClosedMidBodyKeepsWhatArrived) {
     }
 }
 
+TEST_F(FetchTest, LocalhostReachesASiteOnTheIpv4Loopback) {
+    // A plain build's site host is "localhost"; the test site listens on 127.0.0.1.
+    setScenario(bytesAnswer(500));
+    const int result = fetchSearchPageFrom("localhost", sitePort(), buffer.get(), "Ann", SHORT_TIMEOUTS);
+    EXPECT_EQ(result, 500);
+    const std::string log = siteControl("GET", "/_control/log");
+    EXPECT_NE(log.find("\"client\": \"127.0.0.1\""), std::string::npos) << log;
+    EXPECT_NE(siteControl("GET", "/_control/last").find("\r\nHost: localhost:"), std::string::npos);
+}
+
 TEST_F(FetchTest, NoServerListeningFailsAtOnce) {
     // A port that was free a moment ago and has nobody listening now.
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
