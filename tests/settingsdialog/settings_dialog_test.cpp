@@ -1,0 +1,219 @@
+// The settings dialog opened for real under Wine and driven from its own message loop.
+#include "settings/settings_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/globals.h"
+#include "res/resource.h"
+#include "settings/settings_win.h"
+#include "tests/gamelist/dialog_driver.h"
+
+namespace {
+
+const std::string CAPTION = "Turnbell settings:";
+
+struct Values {
+    std::string userName;
+    bool notifyIcon;
+    bool notifySound;
+    std::string soundFile;
+    bool operator==(const Values& o) const {
+        return userName == o.userName && notifyIcon == o.notifyIcon && notifySound == o.notifySound &&
+               soundFile == o.soundFile;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Values& v) {
+    return out << "{\"" << v.userName << "\", " << v.notifyIcon << ", " << v.notifySound << ", \"" << v.soundFile
+               << "\"}";
+}
+
+void store(const Values& v) {
+    std::memset(&Settings, 0, sizeof Settings);
+    std::strncpy(Settings.userName, v.userName.c_str(), USER_NAME_SIZE - 1);
+    Settings.notifyIcon = v.notifyIcon;
+    Settings.notifySound = v.notifySound;
+    std::strncpy(Settings.soundFile, v.soundFile.c_str(), SOUND_FILE_SIZE - 1);
+}
+
+Values stored() { return {Settings.userName, Settings.notifyIcon, Settings.notifySound, Settings.soundFile}; }
+
+Values shown(HWND dialog) {
+    return {controlText(dialog, IDC_USERNAME), IsDlgButtonChecked(dialog, IDC_FLASHICON) == BST_CHECKED,
+            IsDlgButtonChecked(dialog, IDC_PLAYSOUND) == BST_CHECKED, controlText(dialog, IDC_SOUNDFILE)};
+}
+
+// Types into the controls the way the user's edits end up in them; check boxes are
+// clicked (posted) so they toggle through the button itself.
+void edit(HWND dialog, const std::string& userName, const std::string& soundFile) {
+    SetDlgItemTextA(dialog, IDC_USERNAME, userName.c_str());
+    SetDlgItemTextA(dialog, IDC_SOUNDFILE, soundFile.c_str());
+}
+
+const Values START = {"alice", true, false, "sheepbaa.wav"};
+
+class SettingsDialog : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        appInstance = GetModuleHandleA(nullptr);
+        // startPoller initialises the lock in the program.
+        InitializeCriticalSection(&settingsLock);
+    }
+    void SetUp() override { store(START); }
+
+    INT_PTR run(std::vector<DialogStep> steps) {
+        DialogDriver driver(std::move(steps));
+        const INT_PTR result =
+            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, settingsDialogProc, 0);
+        EXPECT_TRUE(driver.allStepsDone());
+        return result;
+    }
+};
+
+TEST_F(SettingsDialog, OkStoresTheEditedControls) {
+    Values before{};
+    const INT_PTR result = run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
+                                     before = shown(dialog);
+                                     edit(dialog, " bob ", "C:\\sounds\\ding.wav");
+                                     clickButton(dialog, IDC_FLASHICON);
+                                     clickButton(dialog, IDC_PLAYSOUND);
+                                 }},
+                                {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDOK); }}});
+    EXPECT_EQ(before, START);
+    EXPECT_EQ(result, IDOK);
+    // The name is kept exactly as typed, blanks included.
+    EXPECT_EQ(stored(), (Values{" bob ", false, true, "C:\\sounds\\ding.wav"}));
+}
+
+TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings) {
+    const std::function<void(HWND)> ways[] = {
+        [](HWND dialog) { clickButton(dialog, IDCANCEL); },
+        [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_ESCAPE); },
+        [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    int way = 0;
+    for (const auto& close : ways) {
+        SCOPED_TRACE(way++);
+        const INT_PTR result = run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
+                                         edit(dialog, "mallory", "");
+                                         clickButton(dialog, IDC_FLASHICON);
+                                         clickButton(dialog, IDC_PLAYSOUND);
+                                     }},
+                                    {dialogWithCaption(CAPTION), close}});
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_EQ(stored(), START);
+    }
+}
+
+TEST_F(SettingsDialog, EnterInTheUserNameConfirmsLikeOk) {
+    const INT_PTR result = run({{dialogWithCaption(CAPTION), [](HWND dialog) {
+                                     edit(dialog, "carol", "x.wav");
+                                     pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN);
+                                 }}});
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(stored(), (Values{"carol", true, false, "x.wav"}));
+}
+
+TEST_F(SettingsDialog, UntickedFlashStaysOffWhenTickedAgainAndCancelled) {
+    run({{dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDC_FLASHICON); }},
+         {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDOK); }}});
+    EXPECT_FALSE(Settings.notifyIcon);
+    bool shownUnticked = true;
+    run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
+              shownUnticked = IsDlgButtonChecked(dialog, IDC_FLASHICON) == BST_UNCHECKED;
+              clickButton(dialog, IDC_FLASHICON);
+          }},
+         {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDCANCEL); }}});
+    EXPECT_TRUE(shownUnticked);
+    EXPECT_FALSE(Settings.notifyIcon);
+}
+
+TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields) {
+    struct Case { std::size_t nameLength, fileLength, storedName, storedFile; } cases[] = {
+        {0, 0, 0, 0},
+        {299, 259, 299, 259},
+        {300, 260, 299, 259},
+        {1000, 600, 299, 259},
+    };
+    for (const auto& c : cases) {
+        const std::string name(c.nameLength, 'n'), file(c.fileLength, 'f');
+        run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
+                  edit(dialog, name, file);
+                  clickButton(dialog, IDOK);
+              }}});
+        EXPECT_EQ(std::string(Settings.userName), std::string(c.storedName, 'n')) << c.nameLength;
+        EXPECT_EQ(std::string(Settings.soundFile), std::string(c.storedFile, 'f')) << c.fileLength;
+    }
+}
+
+// A real wave-named file, so that the open-file dialog (which insists the file
+// exists) accepts it.
+class SoundFile {
+public:
+    SoundFile() {
+        char directory[MAX_PATH];
+        GetTempPathA(sizeof directory, directory);
+        path = std::string(directory) + "turnbell-dialog-" + std::to_string(GetCurrentProcessId()) + ".wav";
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written;
+        WriteFile(file, "RIFF", 4, &written, nullptr);
+        CloseHandle(file);
+        char full[MAX_PATH];
+        GetLongPathNameA(path.c_str(), full, sizeof full);
+        path = full;
+    }
+    ~SoundFile() { DeleteFileA(path.c_str()); }
+    std::string path;
+};
+
+TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere) {
+    SoundFile sound;
+    std::string offered, afterBrowse;
+    const INT_PTR result = run({
+        {dialogWithCaption(CAPTION), [](HWND dialog) {
+             SetDlgItemTextA(dialog, IDC_SOUNDFILE, "start.wav");
+             clickButton(dialog, IDC_BROWSE);
+         }},
+        {dialogOtherThan(CAPTION), [&](HWND fileDialog) {
+             // The open-file dialog starts with the focus in its file name field.
+             offered = windowText(GetFocus());
+             SetWindowTextA(GetFocus(), sound.path.c_str());
+             clickButton(fileDialog, IDOK);
+         }},
+        {dialogWithCaption(CAPTION), [&](HWND dialog) {
+             afterBrowse = controlText(dialog, IDC_SOUNDFILE);
+             clickButton(dialog, IDCANCEL);
+         }},
+    });
+    EXPECT_EQ(offered, "start.wav");
+    EXPECT_EQ(afterBrowse, sound.path);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(stored(), START) << "the chosen file reaches the settings only through OK";
+}
+
+TEST_F(SettingsDialog, CancelledBrowseKeepsTheEditText) {
+    std::string afterBrowse;
+    bool sawFileDialog = false;
+    run({
+        {dialogWithCaption(CAPTION), [](HWND dialog) {
+             SetDlgItemTextA(dialog, IDC_SOUNDFILE, "keep me.wav");
+             clickButton(dialog, IDC_BROWSE);
+         }},
+        {dialogOtherThan(CAPTION), [&](HWND fileDialog) {
+             sawFileDialog = true;
+             clickButton(fileDialog, IDCANCEL);
+         }},
+        {dialogWithCaption(CAPTION), [&](HWND dialog) {
+             afterBrowse = controlText(dialog, IDC_SOUNDFILE);
+             clickButton(dialog, IDOK);
+         }},
+    });
+    EXPECT_TRUE(sawFileDialog);
+    EXPECT_EQ(afterBrowse, "keep me.wav");
+    EXPECT_EQ(std::string(Settings.soundFile), "keep me.wav");
+}
+
+}  // namespace
