@@ -26,14 +26,17 @@ void waitHandlingSentMessages(HANDLE handle, DWORD timeoutMs)
 {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
+        // Delivers whatever was sent before the wait, too: the wait below wakes only for
+        // messages that arrive while it waits unless told to look at the whole queue.
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         const ULONGLONG now = GetTickCount64();
         const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+        const DWORD result = MsgWaitForMultipleObjectsEx(1, &handle, left, QS_SENDMESSAGE,
+                                                         MWMO_INPUTAVAILABLE);
         if (result != WAIT_OBJECT_0 + 1) {
             return;  // the thread ended, the time ran out, or the wait failed
         }
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
 }
 

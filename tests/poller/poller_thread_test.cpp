@@ -1,0 +1,180 @@
+// The poller thread against the real test site, each test on a thread of its own that
+// runs pollerThreadProc, with a real window on the test's thread as the receiver.
+// Waits are for conditions (requests seen by the site, deliveries received), bounded;
+// the few checks that something does NOT happen wait a fixed bounded while for it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "poller/poller.h"
+#include "poller/running.h"
+#include "poller_test_support.h"
+#include "settings/settings_win.h"
+
+namespace {
+
+// How long the checks for an absent request wait for it.
+constexpr DWORD QUIET_MS = 1500;
+
+class PollerThread : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        InitializeCriticalSection(&settingsLock);
+        wakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        ASSERT_NE(internetSession, nullptr);
+        ASSERT_NE(createReceiverWindow(), nullptr);
+        // Saves go to a settings file in a scratch folder of this program's own.
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        folder = std::string(temp) + "turnbell-poller-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(folder.c_str(), nullptr);
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+        Settings.useIniFile = true;
+        lstrcpyA(Settings.soundFile, DEFAULT_SOUND_FILE);
+    }
+
+    static void TearDownTestSuite()
+    {
+        SetCurrentDirectoryA("C:\\");
+        DeleteFileA((folder + "\\Turnbell.ini").c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+
+    void SetUp() override
+    {
+        aimPollerAtTestSite();
+        setUserName("Ann Lee");
+        pollerRunning = true;
+        ResetEvent(wakeEvent);
+        deliveryCount = 0;
+        deliveredSummary.clear();
+        onDelivery = nullptr;
+    }
+
+    void TearDown() override
+    {
+        if (pollerThread) {
+            stopPoller();
+            EXPECT_TRUE(waitUntil([this] { return threadHasEnded(); }, 15000));
+            CloseHandle(pollerThread);
+            pollerThread = nullptr;
+        }
+        pollerRunning = true;
+    }
+
+    void startThread()
+    {
+        pollerThread = CreateThread(nullptr, 0, pollerThreadProc, nullptr, 0, nullptr);
+        ASSERT_NE(pollerThread, nullptr);
+    }
+
+    bool threadHasEnded() { return WaitForSingleObject(pollerThread, 0) == WAIT_OBJECT_0; }
+
+    // Runs the stop as WM_DESTROY does and returns how long it took.
+    double timedStop()
+    {
+        const double start = nowMs();
+        stopPoller();
+        return nowMs() - start;
+    }
+
+    static std::string folder;
+};
+
+std::string PollerThread::folder;
+
+TEST_F(PollerThread, ASaveDuringACycleYieldsExactlyOneMoreCycle)
+{
+    // The first answer trickles in for about a second; the saves come meanwhile.
+    setScenario(std::string(R"({"responses": [{"drip": {"bytes": 200, "interval": 0.2}}], )") +
+                (THREE_GAMES_SCENARIO + 1));
+    startThread();
+    ASSERT_TRUE(waitUntil([] { return requestCount() == 1; }, 5000));
+    ASSERT_EQ(deliveryCount, 0) << "the first cycle should still be reading";
+    saveSettings();
+    saveSettings();
+    EXPECT_TRUE(waitUntil([] { return deliveryCount == 2; }, 10000));
+    EXPECT_EQ(requestCount(), 2);
+    EXPECT_FALSE(waitUntil([] { return requestCount() > 2; }, QUIET_MS));
+    EXPECT_EQ(deliveredSummary, std::string(THREE_GAMES_SUMMARY) + THREE_GAMES_SUMMARY);
+}
+
+TEST_F(PollerThread, AnEmptyNamePollsNothingUntilANameIsSaved)
+{
+    setScenario(THREE_GAMES_SCENARIO);
+    setUserName("");
+    SetEvent(wakeEvent);  // as at start: two cycles back to back, both without a request
+    startThread();
+    EXPECT_FALSE(waitUntil([] { return requestCount() > 0; }, QUIET_MS));
+
+    setUserName("Ann Lee");
+    const double saved = nowMs();
+    saveSettings();
+    EXPECT_TRUE(waitUntil([] { return deliveryCount == 1; }, 5000));
+    const double toDelivery = nowMs() - saved;
+    EXPECT_LT(toDelivery, 3000);
+    EXPECT_EQ(requestCount(), 1);
+    EXPECT_NE(lastRequestBody().find("&pLoginJ=Ann+Lee&"), std::string::npos);
+    std::printf("[ measured ] save to delivery: %.0f ms\n", toDelivery);
+}
+
+TEST_F(PollerThread, AStopDuringAStalledFetchEndsTheThreadWhenTheFetchGivesUp)
+{
+    // The site never answers; the fetch gives up after its 1500 ms receive time-out.
+    aimPollerAtTestSite(1500);
+    setScenario(R"({"default": {"silent": true}})");
+    startThread();
+    ASSERT_TRUE(waitUntil([] { return requestCount() == 1; }, 5000));
+    const double stopMs = timedStop();
+    EXPECT_TRUE(threadHasEnded());
+    // Nothing interrupts the blocked request: the thread ends when the fetch returns.
+    EXPECT_GT(stopMs, 700);
+    EXPECT_LT(stopMs, 1500 + 1000);
+    EXPECT_EQ(requestCount(), 1);
+    EXPECT_EQ(deliveryCount, 0);
+    std::printf("[ measured ] stop during a stalled fetch (1500 ms time-out): %.0f ms\n", stopMs);
+}
+
+TEST_F(PollerThread, AStopWhileReadingEndsTheThreadAfterTheReadInProgress)
+{
+    // 100 000 bytes at 1000 every 0.4 s would take 40 s to arrive.
+    aimPollerAtTestSite(5000);
+    setScenario(
+        R"({"default": {"body": "bytes", "size": 100000, "drip": {"bytes": 1000, "interval": 0.4}}})");
+    startThread();
+    ASSERT_TRUE(waitUntil([] { return requestCount() == 1; }, 5000));
+    const double stopMs = timedStop();
+    EXPECT_TRUE(threadHasEnded());
+    EXPECT_LT(stopMs, 1500);
+    EXPECT_EQ(requestCount(), 1);
+    EXPECT_EQ(deliveryCount, 0);
+    std::printf("[ measured ] stop while reading (0.4 s between chunks): %.0f ms\n", stopMs);
+}
+
+TEST_F(PollerThread, AStopWhileADeliveryIsPendingLetsItThroughAndEndsAtOnce)
+{
+    setScenario(THREE_GAMES_SCENARIO);
+    startThread();
+    // The test's thread does not handle messages now, as a window procedure busy with
+    // WM_DESTROY would not: the poller blocks in SendMessageA until the stop lets the
+    // delivery through.
+    const double deadline = nowMs() + 5000;
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && nowMs() < deadline) {
+        Sleep(10);
+    }
+    ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE);
+    ASSERT_EQ(deliveryCount, 0);
+
+    const double stopMs = timedStop();
+    EXPECT_TRUE(threadHasEnded());
+    EXPECT_LT(stopMs, 2000);
+    EXPECT_EQ(deliveryCount, 1);  // the last result was merged, not lost
+    EXPECT_EQ(deliveredSummary, THREE_GAMES_SUMMARY);
+    EXPECT_EQ(requestCount(), 1);
+    std::printf("[ measured ] stop with a delivery pending: %.0f ms\n", stopMs);
+}
+
+}  // namespace
