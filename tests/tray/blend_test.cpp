@@ -88,18 +88,4 @@ TEST(FlashCycle, CounterWrapsAfterStep31AndNeverReaches32)
     EXPECT_EQ(flashWeight(seen[15]), FLASH_FULL_WEIGHT);
 }
 
-TEST(BlendFrame, BlendsEveryPixelOfTheFrame)
-{
-    const std::size_t count = 16 * 16;
-    std::vector<std::uint32_t> from(count), to(count), out(count, 0xDEADBEEFu);
-    for (std::size_t i = 0; i < count; ++i) {
-        from[i] = rgb(static_cast<int>(i % 256), 0, 255);
-        to[i] = 0xFF000000u | rgb(0, static_cast<int>(i % 256), 0);
-    }
-    blendFrame(out.data(), from.data(), to.data(), count, 96);
-    for (std::size_t i = 0; i < count; ++i)
-        ASSERT_EQ(out[i], blendPixel(from[i], to[i], 96)) << "pixel " << i;
-    EXPECT_NE(out[count - 1], 0xDEADBEEFu);
-}
-
 } // namespace
