@@ -1,0 +1,28 @@
+# The release of the Windows builds: a MinSizeRel build makes a small, stripped
+# Turnbell.exe (sections the program never reaches are dropped at link time), and
+# `cpack` (or the `package` target) zips it with the README.
+if(NOT WIN32 OR NOT TARGET Turnbell)
+  return()
+endif()
+
+set(release $<CONFIG:MinSizeRel>)
+foreach(target turnbell_core turnbell_win Turnbell)
+  target_compile_options(${target} PRIVATE $<${release}:-ffunction-sections -fdata-sections>)
+endforeach()
+target_link_options(Turnbell PRIVATE $<${release}:-s -Wl,--gc-sections>)
+
+install(TARGETS Turnbell RUNTIME DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME Turnbell)
+set(CPACK_PACKAGE_VENDOR "Fenwold")
+set(CPACK_PACKAGE_VERSION 1.0)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(CPACK_SYSTEM_NAME win32)
+else()
+  set(CPACK_SYSTEM_NAME win64)
+endif()
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)

@@ -1,0 +1,147 @@
+#!/bin/bash
+# The whole program as a person meets it: Turnbell.exe under wine64 in a Wine virtual
+# desktop with a taskbar, on its own Xvfb display and throwaway prefix, against the
+# test site on 127.0.0.1 port 80, driven with xdotool and checked on screen pixels,
+# on the site's request log and in the registry.
+#   e2e_test.sh TURNBELL_EXE POST_TASKBAR_CREATED_EXE
+set -uo pipefail
+exe=$1
+helper=$2
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../tools/wine-session.sh"
+source "$here/harness.sh"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/turnbell-e2e.XXXXXX")
+started=$(date +%s%N)
+cleanup() {
+  tb_turnbell_stop
+  tb_site_stop
+  wine_session_stop
+  # TURNBELL_E2E_KEEP=dir keeps the screenshots of the run for a look afterwards.
+  [ -n "${TURNBELL_E2E_KEEP:-}" ] && mkdir -p "$TURNBELL_E2E_KEEP" && cp "$work"/*.png "$TURNBELL_E2E_KEEP"/
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+failures=0
+step() { printf '%6.1fs  %s\n' "$(( ($(date +%s%N) - started) / 1000000 ))e-3" "$*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); tb_shot "$work/failure-$failures.png"; }
+must() { fail "$@"; exit 1; }
+
+USER_NAME=Ann
+log="$work/requests.log"
+
+unset KEEP_DISPLAY
+wine_session_start 1024x768
+tb_desktop Turnbell 1000x700
+step "display $DISPLAY, prefix $WINEPREFIX"
+tb_site_start "$log" "$here/scenario.json" || must "test site"
+step "test site on port 80"
+
+# A first start: no Turnbell.ini in its folder and nothing in the registry.
+tb_turnbell_start "$exe" "$work"
+tb_wait 60 tb_window_shown "Turnbell settings:" || must "the settings dialog did not open by itself"
+step "the settings dialog opened by itself"
+tb_shot "$work/start.png"
+icon=$(tb_tray_icon "$work/start.png") || must "no tray icon in the taskbar"
+read -r ix iy iw ih <<<"$icon"
+cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
+step "tray icon at $ix,$iy size ${iw}x$ih"
+normal=$(tb_region_stats "$work/start.png" "$iw" "$ih" "$ix" "$iy")
+[ "$(tb_search_count "$log")" -eq 0 ] || fail "a search went out with no user name"
+
+# Type the name and press Enter: the dialog saves, and the poller asks at once.
+dialog=$(tb_window "Turnbell settings:")
+xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || xdotool windowfocus --sync "$dialog"
+xdotool type --delay 50 "$USER_NAME"
+typed=$(date +%s%N)
+xdotool key Return
+tb_wait 10 tb_window_gone "Turnbell settings:" || fail "Enter did not close the settings dialog"
+searched_for_name() { grep -q "pLoginJ=$USER_NAME&" "$log" 2>/dev/null; }
+tb_wait 10 searched_for_name || must "the site never received the user name"
+step "search for $USER_NAME after $(( ($(date +%s%N) - typed) / 1000000 )) ms"
+
+# Ann's game 7002 waits for her: the icon pulses to the alert green and back.
+# (Wine's tray garbles the red of an icon made from a 32-bit bitmap and tints the
+# pixels beside its outline; the frames themselves are exact when drawn by the program,
+# so here only the green of the pulse is judged.)
+read -r _ normal_red <<<"$(tb_icon_colours "$work/start.png" "$ix" "$iy" "$iw" "$ih")"
+most_green=0; frames=0
+frame_green() {
+  tb_shot "$work/flash.png"
+  read -r green _ <<<"$(tb_icon_colours "$work/flash.png" "$ix" "$iy" "$iw" "$ih")"
+  frames=$((frames + 1))
+  [ "$green" -le "$most_green" ] || { most_green=$green; cp "$work/flash.png" "$work/flash-green.png"; }
+}
+icon_green() { frame_green; [ "$green" -ge $((normal_red * 3 / 4)) ]; }
+icon_faded() { frame_green; [ "$green" -le $((normal_red / 4)) ]; }
+tb_wait 15 icon_green || fail "the tray icon did not turn green ($most_green green pixels at most, red icon $normal_red)"
+step "icon flashing: $most_green alert green pixels (the red icon has $normal_red red ones)"
+tb_wait 8 icon_faded || fail "the flashing icon did not fade back from green"
+tb_wait 8 icon_green || fail "the flashing icon did not turn green a second time"
+step "the pulse faded and turned green again"
+
+# A double-click on the icon stops the flash and opens the game list.
+xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+tb_wait 10 tb_window_shown "Games" || must "a double-click on the icon did not open the game list"
+step "the game list is open"
+icon_is_normal() {
+  tb_shot "$work/stopped.png"
+  [ "$(tb_region_stats "$work/stopped.png" "$iw" "$ih" "$ix" "$iy")" = "$normal" ]
+}
+tb_wait 5 icon_is_normal || fail "the flash went on after the double-click"
+# A flash frame still in flight, or a timer left running, would show in the next frames.
+for _ in 1 2 3 4 5; do
+  icon_is_normal || { fail "the icon changed again after the flash had stopped"; break; }
+done
+
+# The waiting game stands first, on light red; the two others follow on white.
+games=$(tb_window "Games")
+tb_shot "$work/games.png"
+read -r gx gy gw gh <<<"$(tb_window_geometry "$games")"
+read -r red_runs red_height red_top <<<"$(tb_colour_bands "$work/games.png" \
+  $((gw - 20)) $((gh - 40)) $((gx + 10)) "$gy" 255 127 127)"
+[ "$red_runs" -eq 1 ] || fail "expected one light red row in the game list, saw $red_runs"
+[ "$red_height" -ge 8 ] && [ "$red_height" -le 30 ] || fail "the light red row is $red_height pixels high"
+# Above the red row there is only the caption and the column headers: no game row.
+[ "$red_top" -gt 0 ] && [ "$red_top" -le 70 ] || fail "the light red row is not the first row (y $red_top)"
+step "game list: the waiting game is the first row (light red, y $red_top, ${red_height}px)"
+xdotool windowactivate --sync "$games" >/dev/null 2>&1
+xdotool key Escape
+tb_wait 10 tb_window_gone "Games" || fail "Escape did not close the game list"
+
+# A shell that restarts loses the icon and broadcasts "TaskbarCreated": it comes back.
+icon_shown() { tb_shot "$work/tray.png"; tb_tray_icon "$work/tray.png" >/dev/null; }
+icon_hidden() { ! icon_shown; }
+"$TURNBELL_TOOLS/wine-run.sh" "$helper" forget || fail "could not remove the tray icon"
+tb_wait 10 icon_hidden || fail "the tray icon did not go away"
+"$TURNBELL_TOOLS/wine-run.sh" "$helper" || fail "could not broadcast TaskbarCreated"
+tb_wait 10 icon_shown || fail "the tray icon did not come back after TaskbarCreated"
+icon=$(tb_tray_icon "$work/tray.png")
+read -r ix iy iw ih <<<"$icon"
+cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
+step "TaskbarCreated brought the icon back at $ix,$iy"
+
+# The menu's "E&xit" ends the program with exit code 0 and the settings are kept.
+xdotool mousemove "$cx" "$cy" click 3
+# The menu opens beside the pointer; its last item is "E&xit". Wine gives a tray menu
+# no keyboard focus here, so the item is clicked as a person would.
+menu_box() { tb_shot "$work/menu.png"; menu=$(tb_changed_box "$work/tray.png" "$work/menu.png" \
+  $((TB_DESKTOP_W - 10)) $((cy - 10)) 5 5); }
+tb_wait 10 menu_box || must "a right click on the icon did not open the menu"
+read -r mx my mw mh <<<"$menu"
+[ "$mh" -ge 100 ] && [ "$mw" -ge 100 ] || must "the menu is only ${mw}x$mh"
+step "menu at $mx,$my size ${mw}x$mh"
+xdotool mousemove $((mx + 30)) $((my + mh - 11)) click 1
+tb_turnbell_wait 20 || must "E&xit did not end the program"
+[ "$tb_turnbell_status" -eq 0 ] || fail "exit code $tb_turnbell_status"
+step "exit code $tb_turnbell_status"
+stored=$("$TURNBELL_TOOLS/wine-run.sh" reg query 'HKCU\Software\_Fenwold\Turnbell' 2>/dev/null | tr -d '\r')
+grep -Eiq "UserName +REG_SZ +$USER_NAME\$" <<<"$stored" || fail "user name not in the registry: $stored"
+grep -Eiq "NotifyIcon +REG_DWORD +0x1\$" <<<"$stored" || fail "NotifyIcon not in the registry: $stored"
+step "settings in the registry"
+
+step "done, $failures failures"
+[ "$failures" -eq 0 ]
