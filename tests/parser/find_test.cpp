@@ -64,7 +64,7 @@ TEST(FindBounded, AgreesWithTheStepByStepSearchOnRandomTexts) {
     std::uniform_int_distribution<int> pick(0, 5);
     std::uniform_int_distribution<int> nulChance(0, 9);
     for (int round = 0; round < 40000; ++round) {
-        const int length = static_cast<int>(random() % 48);
+        const int length = static_cast<int>(random() % 80);
         std::string text;
         for (int i = 0; i < length; ++i) {
             char c = alphabet[pick(random)];
@@ -73,7 +73,7 @@ TEST(FindBounded, AgreesWithTheStepByStepSearchOnRandomTexts) {
             text += c;
         }
         std::string needle;
-        const int needleLength = static_cast<int>(random() % 5);
+        const int needleLength = static_cast<int>(random() % 6);
         for (int i = 0; i < needleLength; ++i) {
             char c = alphabet[pick(random)];
             needle += c == '\0' ? 'b' : c;
