@@ -69,23 +69,4 @@ TEST(IsWaitingRow, TheFirstGameWithTheIdDecides) {
     EXPECT_FALSE(isWaitingRow(GameList(), 0));
 }
 
-TEST(GameListLayout, ButtonInTheCornerListFillsTheRest) {
-    struct Case { int cw, ch, bw, bh; Placement button, list; } cases[] = {
-        {600, 400, 142, 23, {454, 373, 142, 23}, {4, 4, 596, 365}},
-        {200, 50, 142, 23, {54, 23, 142, 23}, {4, 4, 196, 15}},
-        {100, 20, 142, 23, {-46, -7, 142, 23}, {4, 4, 96, -15}},
-    };
-    for (const auto& c : cases) {
-        const GameListLayout layout = gameListLayout(c.cw, c.ch, c.bw, c.bh);
-        const Placement* got[] = {&layout.button, &layout.list};
-        const Placement* want[] = {&c.button, &c.list};
-        for (int i = 0; i < 2; ++i) {
-            EXPECT_EQ(got[i]->x, want[i]->x) << c.cw << "x" << c.ch << " part " << i;
-            EXPECT_EQ(got[i]->y, want[i]->y) << c.cw << "x" << c.ch << " part " << i;
-            EXPECT_EQ(got[i]->width, want[i]->width) << c.cw << "x" << c.ch << " part " << i;
-            EXPECT_EQ(got[i]->height, want[i]->height) << c.cw << "x" << c.ch << " part " << i;
-        }
-    }
-}
-
 }  // namespace
