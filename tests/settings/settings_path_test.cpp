@@ -78,31 +78,4 @@ TEST(StoredText, TakesOnlyTextThatFitsWithItsNul)
     }
 }
 
-TEST(StoredFlag, OnlyAFourByteNumberCanTurnAFlagOff)
-{
-    struct Case {
-        bool present;
-        unsigned long type;
-        std::string data;
-        bool on;
-    };
-    const Case cases[] = {
-        {true, STORED_NUMBER, std::string("\0\0\0\0", 4), false},
-        {true, STORED_NUMBER, std::string("\1\0\0\0", 4), true},
-        {true, STORED_NUMBER, std::string("\0\0\0\x80", 4), true},  // only the top byte set
-        {false, STORED_NUMBER, std::string("\0\0\0\0", 4), true},   // missing: on
-        {true, STORED_NUMBER, std::string("\0\0", 2), true},        // short number: not taken
-        {true, STORED_TEXT, std::string("0\0", 2), true},           // text: not taken
-        {true, 11 /* 64-bit number */, std::string(8, '\0'), true},
-        {true, 3 /* binary */, std::string(4, '\0'), true},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(storedFlagIsOn(c.present, c.type,
-                                 reinterpret_cast<const unsigned char*>(c.data.data()),
-                                 c.data.size()),
-                  c.on)
-            << c.present << " " << c.type << " " << c.data.size();
-    }
-}
-
 }  // namespace
