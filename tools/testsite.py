@@ -46,6 +46,8 @@ Scenario (JSON object; every key is optional)
                                 held until the client closes it or the site stops
     "stall_after": N            send the headers and N body bytes, then hold as above
     "close_after": N            send the headers and N body bytes, then close
+                                (with "chunked", N counts the bytes on the wire, chunk
+                                sizes included)
     "drip": {"bytes": K, "interval": S}   send the body K bytes every S seconds
 
 Requests
