@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """A stand-in for the game site on a loopback address: a real HTTP server that
 answers the search form with a result page built from a scenario, and that can be
 told to fail in every way a real server fails. Python 3 standard library only.

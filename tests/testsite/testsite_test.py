@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Tests of the test site itself (tools/testsite.py): its result pages, read back by
 the program's own parser (turnbell-parse, given with --parse), its scripted answers,
 its request log and its stop.
