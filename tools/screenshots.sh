@@ -1,0 +1,83 @@
+#!/bin/bash
+# Regenerates the README's pictures from the real program, driven as in the
+# end-to-end test (a private Xvfb display, a throwaway Wine prefix, the test site with
+# tools/scenarios/demo.json on 127.0.0.1 port 80):
+#   docs/settings.png    the settings dialog of a first start, with the name typed in
+#   docs/games.png       the game list with a game that waits for the user
+#   docs/tray-menu.png   the tray icon with its menu open
+# Builds the x86_64 Turnbell.exe first.  TURNBELL_BUILD=dir as for tools/test.sh.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TURNBELL_BUILD:-$root/build}
+docs="$root/docs"
+user_name=Ottilie     # the player of tools/scenarios/demo.json; game 51002 waits for her at first
+
+"$root/tools/install-deps.sh" || exit 1
+mkdir -p "$build" "$docs"
+if [ ! -f "$build/win64/build.ninja" ]; then
+  cmake -G Ninja -S "$root" -B "$build/win64" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >"$build/win64.configure.log" 2>&1 \
+    || { cat "$build/win64.configure.log"; exit 1; }
+fi
+cmake --build "$build/win64" --target Turnbell >"$build/screenshots.build.log" 2>&1 \
+  || { tail -n 40 "$build/screenshots.build.log"; exit 1; }
+
+source "$root/tools/wine-session.sh"
+source "$root/tests/e2e/harness.sh"
+work=$(mktemp -d "${TMPDIR:-/tmp}/turnbell-shots.XXXXXX")
+cleanup() { tb_turnbell_stop; tb_site_stop; wine_session_stop; rm -rf "$work"; }
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+die() { echo "screenshots: $*" >&2; exit 1; }
+
+# Saves the part of the display shot FILE given by x y w h, widened by a margin.
+save_crop() {
+  local file=$1 x=$2 y=$3 w=$4 h=$5 out=$6 m=${7:-0}
+  "$TB_IMAGEMAGICK/convert" "$file" -crop "$((w + 2 * m))x$((h + 2 * m))+$((x - m))+$((y - m))" +repage \
+    -strip "$out" || die "cannot write $out"
+  echo "wrote $out ($("$TB_IMAGEMAGICK/identify" -format '%wx%h' "$out"))"
+}
+
+unset KEEP_DISPLAY
+wine_session_start 1024x768
+tb_desktop Turnbell 1000x700
+tb_site_start "$work/requests.log" "$root/tools/scenarios/demo.json" || die "the test site did not start"
+tb_turnbell_start "$build/win64/app/Turnbell.exe" "$work"
+
+tb_wait 60 tb_window_shown "Turnbell settings:" || die "no settings dialog"
+dialog=$(tb_window "Turnbell settings:")
+xdotool type --delay 50 "$user_name"
+tb_shot "$work/settings.png"
+# The icon is found by its red now, before the first poll can make it flash.
+icon=$(tb_tray_icon "$work/settings.png") || die "no tray icon"
+read -r ix iy iw ih <<<"$icon"
+cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
+read -r x y w h <<<"$(tb_window_geometry "$dialog")"
+save_crop "$work/settings.png" "$x" "$y" "$w" "$h" "$docs/settings.png" 8
+xdotool key Return
+searched() { grep -q "pLoginJ=$user_name&" "$work/requests.log" 2>/dev/null; }
+tb_wait 15 searched || die "no search for $user_name"
+
+xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+tb_wait 10 tb_window_shown "Games" || die "no game list"
+games=$(tb_window "Games")
+xdotool mousemove 500 100   # no tooltip over the list
+list_filled() { tb_shot "$work/games.png"; read -r x y w h <<<"$(tb_window_geometry "$games")"
+  read -r runs _ <<<"$(tb_colour_bands "$work/games.png" "$w" "$h" "$x" "$y" 255 127 127)"; [ "$runs" -ge 1 ]; }
+tb_wait 10 list_filled || die "the game list shows no waiting game"
+save_crop "$work/games.png" "$x" "$y" "$w" "$h" "$docs/games.png" 8
+xdotool key Escape
+tb_wait 10 tb_window_gone "Games" || die "the game list did not close"
+
+tb_shot "$work/before-menu.png"
+xdotool mousemove "$cx" "$cy" click 3
+menu_box() { tb_shot "$work/menu.png"; menu=$(tb_changed_box "$work/before-menu.png" "$work/menu.png" \
+  $((TB_DESKTOP_W - 10)) $((cy - 10)) 5 5); }
+tb_wait 10 menu_box || die "no menu"
+read -r mx my mw mh <<<"$menu"
+# The menu, and below it the taskbar's right end with the icon.
+save_crop "$work/menu.png" $((mx - 40)) $((my - 20)) $((TB_DESKTOP_W - mx + 40)) $((TB_DESKTOP_H - my + 20)) \
+  "$docs/tray-menu.png"
+xdotool mousemove $((mx + 30)) $((my + mh - 11)) click 1
+tb_turnbell_wait 20 || die "Turnbell did not exit"
