@@ -5,8 +5,8 @@
 # on the site's request log and in the registry.
 #   e2e_test.sh TURNBELL_EXE POST_TASKBAR_CREATED_EXE
 set -uo pipefail
-exe=$1
-helper=$2
+exe=$(realpath "$1")
+helper=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../tools/wine-session.sh"
 source "$here/harness.sh"
@@ -36,6 +36,11 @@ log="$work/requests.log"
 unset KEEP_DISPLAY
 wine_session_start 1024x768
 tb_desktop Turnbell 1000x700
+# The browser the shell starts for a URL: a script that notes the URL.
+printf '#!/bin/sh\necho "$1" >>"%s/opened.txt"\n' "$work" >"$work/browser.sh"
+chmod +x "$work/browser.sh"
+"$TURNBELL_TOOLS/wine-run.sh" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$work/browser.sh" /f \
+  >/dev/null 2>&1
 step "display $DISPLAY, prefix $WINEPREFIX"
 tb_site_start "$log" "$here/scenario.json" || must "test site"
 step "test site on port 80"
@@ -124,17 +129,33 @@ read -r ix iy iw ih <<<"$icon"
 cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
 step "TaskbarCreated brought the icon back at $ix,$iy"
 
-# The menu's "E&xit" ends the program with exit code 0 and the settings are kept.
-xdotool mousemove "$cx" "$cy" click 3
-# The menu opens beside the pointer; its last item is "E&xit". Wine gives a tray menu
-# no keyboard focus here, so the item is clicked as a person would.
-menu_box() { tb_shot "$work/menu.png"; menu=$(tb_changed_box "$work/tray.png" "$work/menu.png" \
-  $((TB_DESKTOP_W - 10)) $((cy - 10)) 5 5); }
-tb_wait 10 menu_box || must "a right click on the icon did not open the menu"
-read -r mx my mw mh <<<"$menu"
-[ "$mh" -ge 100 ] && [ "$mw" -ge 100 ] || must "the menu is only ${mw}x$mh"
+# The tray menu opens beside the pointer. Wine gives a tray menu no keyboard focus
+# here, so its items are clicked as a person would: the first item's middle is 10
+# pixels below the menu's top, each further item 17 pixels lower, and the last one,
+# "E&xit", sits 12 pixels above its bottom.
+open_menu() {
+  tb_shot "$work/before-menu.png"
+  xdotool mousemove "$cx" "$cy" click 3
+  menu_box() { tb_shot "$work/menu.png"; menu=$(tb_changed_box "$work/before-menu.png" "$work/menu.png" \
+    $((TB_DESKTOP_W - 10)) $((cy - 10)) 5 5); }
+  tb_wait 10 menu_box || must "a right click on the icon did not open the menu"
+  read -r mx my mw mh <<<"$menu"
+  [ "$mh" -ge 100 ] && [ "$mw" -ge 100 ] || must "the menu is only ${mw}x$mh"
+}
+
+# "Play now" opens the game that waits for the user in the browser.
+open_menu
 step "menu at $mx,$my size ${mw}x$mh"
-xdotool mousemove $((mx + 30)) $((my + mh - 11)) click 1
+xdotool mousemove $((mx + 30)) $((my + 27)) click 1
+browsed() { grep -q . "$work/opened.txt" 2>/dev/null; }
+tb_wait 15 browsed || fail "Play now opened nothing"
+opened=$(head -n1 "$work/opened.txt" 2>/dev/null)
+[ "$opened" = "http://localhost/partie.php?id=7002" ] || fail "Play now opened \"$opened\""
+step "Play now opened $opened"
+
+# The menu's "E&xit" ends the program with exit code 0 and the settings are kept.
+open_menu
+xdotool mousemove $((mx + 30)) $((my + mh - 12)) click 1
 tb_turnbell_wait 20 || must "E&xit did not end the program"
 [ "$tb_turnbell_status" -eq 0 ] || fail "exit code $tb_turnbell_status"
 step "exit code $tb_turnbell_status"

@@ -36,8 +36,10 @@ tb_wait() {
 
 tb_site_start() {
   local log=$1 scenario=${2:-} port=${3:-80}
-  local out args=(--host 127.0.0.1 --port "$port" --ipv6 --log "$log")
+  local out args=(--host 127.0.0.1 --port "$port" --log "$log")
   [ -n "$scenario" ] && args+=(--scenario "$scenario")
+  # "localhost" may resolve to ::1 first: listen there too where the host has it.
+  grep -qs ' lo$' /proc/net/if_inet6 && args+=(--ipv6)
   out=$(mktemp)
   local attempt
   # Port 80 may still be held for a moment by a site that another run just stopped.
