@@ -16,6 +16,7 @@
 #include "settings/settings.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
+#include "tests/tray/flash_timer_wait.h"
 
 namespace {
 
@@ -76,20 +77,6 @@ void deliver(const std::vector<std::pair<const char*, bool>>& games)
     GameList list = gamesOf(games);
     mergeGameList(&list);
     clearGameList(list);
-}
-
-bool flashTimerTicksWithin(DWORD milliseconds)
-{
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG msg;
-        while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            if (msg.wParam == FLASH_TIMER)
-                return true;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_TIMER);
-    }
-    return false;
 }
 
 double millisecondsOf(void (*call)())

@@ -21,6 +21,7 @@
 #include "tray/blend.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
+#include "tests/tray/flash_timer_wait.h"
 
 // Counts every C++ allocation, so that a test can tell whether a flash step allocates.
 namespace {
@@ -74,21 +75,6 @@ protected:
 };
 
 bool Tray::prepared;
-
-// True when a FLASH_TIMER tick for mainWindow arrives within the given time.
-bool flashTimerTicksWithin(DWORD milliseconds)
-{
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG msg;
-        while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            if (msg.wParam == FLASH_TIMER)
-                return true;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_TIMER);
-    }
-    return false;
-}
 
 // The icon drawn by the system into a 32-bit bottom-up bitmap: the colours as an
 // independent reader sees them, not through captureIconPixels.
