@@ -17,15 +17,15 @@ namespace {
 
 const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
 
-struct GameSpec { const char* id; const char* type; bool myTurn; std::vector<const char*> players; };
+struct GameSketch { const char* id; const char* type; bool myTurn; std::vector<const char*> players; };
 
-void setCurrentGames(const std::vector<GameSpec>& games) {
+void setCurrentGames(const std::vector<GameSketch>& games) {
     clearGameList(currentGames);
-    for (const auto& spec : games) {
-        const std::string link = std::string("jeu.php?id=") + spec.id;
+    for (const auto& sketch : games) {
+        const std::string link = std::string("jeu.php?id=") + sketch.id;
         const char* id = link.c_str() + link.find('=') + 1;
-        auto game = makeGameRecord(link.data(), link.size(), spec.type, id, link.data() + link.size(), spec.myTurn);
-        for (const char* name : spec.players) game->players.push_back(makePlayerRecord(name, "p", false));
+        auto game = makeGameRecord(link.data(), link.size(), sketch.type, id, link.data() + link.size(), sketch.myTurn);
+        for (const char* name : sketch.players) game->players.push_back(makePlayerRecord(name, "p", false));
         currentGames.push_back(std::move(game));
     }
 }
@@ -163,7 +163,7 @@ protected:
     }
 };
 
-const std::vector<GameSpec> MIXED = {
+const std::vector<GameSketch> MIXED = {
     {"10", "Chess", false, {"ann", "bob"}},
     {"9", "Chess", false, {"cid"}},
     {"30", "chess", false, {}},
