@@ -70,12 +70,8 @@ save_crop "$work/games.png" "$x" "$y" "$w" "$h" "$docs/games.png" 8
 xdotool key Escape
 tb_wait 10 tb_window_gone "Games" || die "the game list did not close"
 
-tb_shot "$work/before-menu.png"
-xdotool mousemove "$cx" "$cy" click 3
-menu_box() { tb_shot "$work/menu.png"; menu=$(tb_changed_box "$work/before-menu.png" "$work/menu.png" \
-  $((TB_DESKTOP_W - 10)) $((cy - 10)) 5 5); }
-tb_wait 10 menu_box || die "no menu"
-read -r mx my mw mh <<<"$menu"
+tb_open_menu "$cx" "$cy" "$work" || die "no menu"
+read -r mx my mw mh <<<"$tb_menu"
 # The menu, and below it the taskbar's right end with the icon.
 save_crop "$work/menu.png" $((mx - 40)) $((my - 20)) $((TB_DESKTOP_W - mx + 40)) $((TB_DESKTOP_H - my + 20)) \
   "$docs/tray-menu.png"

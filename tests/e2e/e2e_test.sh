@@ -134,12 +134,8 @@ step "TaskbarCreated brought the icon back at $ix,$iy"
 # pixels below the menu's top, each further item 17 pixels lower, and the last one,
 # "E&xit", sits 12 pixels above its bottom.
 open_menu() {
-  tb_shot "$work/before-menu.png"
-  xdotool mousemove "$cx" "$cy" click 3
-  menu_box() { tb_shot "$work/menu.png"; menu=$(tb_changed_box "$work/before-menu.png" "$work/menu.png" \
-    $((TB_DESKTOP_W - 10)) $((cy - 10)) 5 5); }
-  tb_wait 10 menu_box || must "a right click on the icon did not open the menu"
-  read -r mx my mw mh <<<"$menu"
+  tb_open_menu "$cx" "$cy" "$work" || must "a right click on the icon did not open the menu"
+  read -r mx my mw mh <<<"$tb_menu"
   [ "$mh" -ge 100 ] && [ "$mw" -ge 100 ] || must "the menu is only ${mw}x$mh"
 }
 

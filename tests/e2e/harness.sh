@@ -192,3 +192,18 @@ tb_changed_box() {
   [ "${BASH_REMATCH[1]}" -gt 0 ] || return 1
   echo $(( BASH_REMATCH[3] + x )) $(( BASH_REMATCH[4] + y )) "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
 }
+
+# Right-clicks the tray icon at ($1, $2) and waits for the popup menu, using $3 as a
+# scratch folder. Sets tb_menu to "x y width height" of the menu; fails when no menu
+# shows up within 10 s.
+tb_open_menu() {
+  local x=$1 y=$2 work=$3
+  tb_shot "$work/before-menu.png"
+  xdotool mousemove "$x" "$y" click 3
+  tb_menu_shown() {
+    tb_shot "$work/menu.png"
+    tb_menu=$(tb_changed_box "$work/before-menu.png" "$work/menu.png" \
+      $((TB_DESKTOP_W - 10)) $((y - 10)) 5 5)
+  }
+  tb_wait 10 tb_menu_shown
+}
