@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build python3 git
   mingw-w64 wine wine64            # never wine32: 32-bit Linux programs cannot run here
   clang libclang-rt-14-dev llvm    # native build: sanitizers and libFuzzer
-  googletest libbenchmark-dev libgumbo-dev
+  googletest libbenchmark-dev libgumbo-dev pkg-config
   xvfb xdotool imagemagick x11-utils
 )
 missing=()
