@@ -4,8 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <climits>
-
 #include "app/globals.h"
 #include "app/links.h"
 #include "gamelist/gamelist.h"
@@ -86,8 +84,7 @@ BOOL onDoubleClick(HWND dialog, const NMITEMACTIVATE* activate) {
     item.iItem = activate->iItem;
     if (!SendMessageA(GetDlgItem(dialog, IDC_GAMELIST), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
         return TRUE;
-    if (item.lParam >= INT_MIN && item.lParam <= INT_MAX)
-        if (const GameRecord* game = findGameById(static_cast<int>(item.lParam))) openGameLink(game->link);
+    if (const GameRecord* game = gameForRow(currentGames, item.lParam)) openGameLink(game->link);
     return TRUE;
 }
 

@@ -4,15 +4,11 @@
 #include <climits>
 #include <cstring>
 
-namespace {
-
 // Row ids come from gameIdNumber and so fit an int; anything else finds no game.
 const GameRecord* gameForRow(const GameList& games, long long id) {
     if (id < INT_MIN || id > INT_MAX) return nullptr;
     return findGameById(games, static_cast<int>(id));
 }
-
-}  // namespace
 
 int compareGames(const GameRecord& first, const GameRecord& second) {
     if (first.myTurn != second.myTurn) return first.myTurn ? -1 : 1;

@@ -14,6 +14,10 @@ int compareGames(const GameRecord& first, const GameRecord& second);
 // otherwise compareGames, and for two games that compare equal the sign of id1 - id2.
 int compareRowIds(const GameList& games, long long id1, long long id2);
 
+// The game a row stands for: the first in games whose numeric id is the row's, or
+// null. Ids outside the int range (row parameters are pointer-sized) find no game.
+const GameRecord* gameForRow(const GameList& games, long long id);
+
 // Whether the row with this id is drawn on the waiting background: its game (the
 // first with that id) exists and waits for the user.
 bool isWaitingRow(const GameList& games, long long id);
