@@ -32,12 +32,24 @@ bool currentSettingsFilePath(char (&path)[SETTINGS_PATH_SIZE])
     return buildSettingsFilePath(directory, path, sizeof path);
 }
 
+void setDefaultSoundFile()
+{
+    std::memcpy(Settings.soundFile, DEFAULT_SOUND_FILE, sizeof DEFAULT_SOUND_FILE);
+}
+
 void setDefaultSettings()
 {
     Settings.userName[0] = '\0';
     Settings.notifyIcon = true;
     Settings.notifySound = true;
-    std::memcpy(Settings.soundFile, DEFAULT_SOUND_FILE, sizeof DEFAULT_SOUND_FILE);
+    setDefaultSoundFile();
+}
+
+// Opens the settings key, creating it when it does not exist yet.
+bool openSettingsKey(HKEY* key)
+{
+    return RegCreateKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           REGISTRY_ACCESS, nullptr, key, nullptr) == ERROR_SUCCESS;
 }
 
 void loadFromFile(const char* path)
@@ -77,8 +89,7 @@ void loadFromRegistry()
 {
     Settings.useIniFile = false;  // registry mode even when the key cannot be opened
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        REGISTRY_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (!openSettingsKey(&key)) {
         return;  // the defaults stay; the next save tries the key again
     }
     // The name is written as "UserName" and read as "Username": value names ignore case.
@@ -86,7 +97,7 @@ void loadFromRegistry()
         Settings.userName[0] = '\0';
     }
     if (!readTextValue(key, "SoundFile", Settings.soundFile, SOUND_FILE_SIZE)) {
-        std::memcpy(Settings.soundFile, DEFAULT_SOUND_FILE, sizeof DEFAULT_SOUND_FILE);
+        setDefaultSoundFile();
     }
     Settings.notifyIcon = readFlagValue(key, "NotifyIcon");
     Settings.notifySound = readFlagValue(key, "NotifySound");
@@ -121,8 +132,7 @@ void writeFlagValue(HKEY key, const char* name, bool on)
 bool saveToRegistry()
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        REGISTRY_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    if (!openSettingsKey(&key)) {
         return false;
     }
     writeTextValue(key, "UserName", Settings.userName);
