@@ -15,10 +15,12 @@
 #include "games/records.h"
 #include "poller/encode.h"
 #include "poller/parser.h"
+#include "poller/reply.h"
 
 namespace {
 
-constexpr std::size_t replyLimit = 131072;
+// A poll never reads more of the reply than this.
+constexpr std::size_t replyLimit = REPLY_BUFFER_SIZE;
 
 const char* const markers[] = {
     pageTitleMarker, pageTitleMarkerEnglish, sectionMarker, gameTypeMarker, gameMarker,

@@ -5,10 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-// The reply buffer's size, and so the most of a reply that is ever read.
-constexpr int REPLY_BUFFER_SIZE = 131072;
-// A shorter reply cannot be a result page and counts as a failure.
-constexpr int MIN_REPLY_SIZE = 100;
+#include "poller/reply.h"
 
 // The WinINet session every request hangs from; startPoller() opens it, and it stays
 // open for the life of the process.

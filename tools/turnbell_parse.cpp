@@ -16,14 +16,8 @@
 #include "games/records.h"
 #include "poller/encode.h"
 #include "poller/parser.h"
+#include "poller/reply.h"
 #include "tools/parse_output.h"
-
-namespace {
-
-// A poll never reads more of the reply than this.
-constexpr std::size_t replyLimit = 131072;
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -36,8 +30,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "turnbell-parse: cannot open %s\n", path);
         return 2;
     }
-    std::unique_ptr<char[]> page(new char[replyLimit]);
-    const std::size_t length = std::fread(page.get(), 1, replyLimit, file);
+    std::unique_ptr<char[]> page(new char[REPLY_BUFFER_SIZE]);
+    const std::size_t length = std::fread(page.get(), 1, REPLY_BUFFER_SIZE, file);
     const bool readFailed = std::ferror(file) != 0;
     std::fclose(file);
     if (readFailed) {
