@@ -19,6 +19,10 @@
 #   tb_region_stats FILE W H X Y   mean red, green and blue of a region, 0-255
 
 TB_IMAGEMAGICK=/usr/bin        # ImageMagick's convert and import
+# Debian's python3, started directly so that the pid is the site's own (a version
+# manager's shim on PATH could leave the site running when it is stopped).
+TB_PYTHON=/usr/bin/python3
+[ -x "$TB_PYTHON" ] || TB_PYTHON=$(command -v python3)
 tb_site_pid=""
 tb_turnbell_pid=""
 tb_turnbell_status=""
@@ -44,7 +48,7 @@ tb_site_start() {
   local attempt
   # Port 80 may still be held for a moment by a site that another run just stopped.
   for attempt in $(seq 1 30); do
-    python3 "$TURNBELL_TOOLS/testsite.py" "${args[@]}" >"$out" 2>&1 &
+    "$TB_PYTHON" "$TURNBELL_TOOLS/testsite.py" "${args[@]}" >"$out" 2>&1 &
     tb_site_pid=$!
     tb_wait 10 tb_site_settled "$out"
     if grep -q '^listening ' "$out"; then
