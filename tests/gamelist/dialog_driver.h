@@ -42,6 +42,11 @@ private:
     bool timedOut_ = false;
 };
 
+// Opens the modal dialog templateId of this module with procedure, unowned, runs the
+// steps in it and returns the dialog's result; the test fails when a step was left
+// undone.
+INT_PTR runDialog(int templateId, DLGPROC procedure, std::vector<DialogStep> steps);
+
 // The dialog of this thread that takes input now, or null.
 HWND activeDialog();
 

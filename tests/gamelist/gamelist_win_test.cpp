@@ -154,13 +154,7 @@ protected:
     void TearDown() override { clearGameList(currentGames); }
 
     // Opens the dialog, runs the steps in it and returns the dialog's result.
-    INT_PTR run(std::vector<DialogStep> steps) {
-        DialogDriver driver(std::move(steps));
-        const INT_PTR result =
-            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), nullptr, gameListDialogProc, 0);
-        EXPECT_TRUE(driver.allStepsDone());
-        return result;
-    }
+    INT_PTR run(std::vector<DialogStep> steps) { return runDialog(IDD_GAMES, gameListDialogProc, std::move(steps)); }
 };
 
 const std::vector<GameSketch> MIXED = {

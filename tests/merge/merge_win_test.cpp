@@ -16,7 +16,7 @@
 #include "settings/settings.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
-#include "tests/tray/flash_timer_wait.h"
+#include "tests/tray/hidden_main_window.h"
 
 namespace {
 
@@ -25,15 +25,7 @@ protected:
     static void SetUpTestSuite()
     {
         appInstance = GetModuleHandleA(nullptr);
-        WNDCLASSEXA wc;
-        std::memset(&wc, 0, sizeof wc);
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = appInstance;
-        wc.lpszClassName = "WC_MergeTest";
-        RegisterClassExA(&wc);
-        mainWindow = CreateWindowExA(0, "WC_MergeTest", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                     appInstance, nullptr);
+        createHiddenMainWindow("WC_MergeTest");
     }
     static void TearDownTestSuite()
     {

@@ -64,13 +64,7 @@ protected:
     }
     void SetUp() override { store(START); }
 
-    INT_PTR run(std::vector<DialogStep> steps) {
-        DialogDriver driver(std::move(steps));
-        const INT_PTR result =
-            DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, settingsDialogProc, 0);
-        EXPECT_TRUE(driver.allStepsDone());
-        return result;
-    }
+    INT_PTR run(std::vector<DialogStep> steps) { return runDialog(IDD_SETTINGS, settingsDialogProc, std::move(steps)); }
 };
 
 TEST_F(SettingsDialog, OkStoresTheEditedControls) {

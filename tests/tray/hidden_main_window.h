@@ -1,11 +1,28 @@
-// Shared by the tray and merge tests: waits, dispatching nothing else, for a tick of the
-// flash timer on mainWindow.
+// Shared by the tray and merge tests: the hidden window that stands in for the
+// program's mainWindow, and a wait for the flash timer's ticks on it.
 #pragma once
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "app/globals.h"
 #include "app/messages.h"
+
+// Registers a plain window class and creates mainWindow as the program does: a zero-sized
+// WS_POPUP top-level window that is never shown. appInstance must be set.
+inline void createHiddenMainWindow(const char* className)
+{
+    WNDCLASSEXA wc;
+    std::memset(&wc, 0, sizeof wc);
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = appInstance;
+    wc.lpszClassName = className;
+    RegisterClassExA(&wc);
+    mainWindow = CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 appInstance, nullptr);
+}
 
 // True when a FLASH_TIMER tick for mainWindow arrives within the given time.
 inline bool flashTimerTicksWithin(DWORD milliseconds)

@@ -21,7 +21,7 @@
 #include "tray/blend.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
-#include "tests/tray/flash_timer_wait.h"
+#include "tests/tray/hidden_main_window.h"
 
 // Counts every C++ allocation, so that a test can tell whether a flash step allocates.
 namespace {
@@ -55,15 +55,7 @@ protected:
                                                   smallIconWidth, smallIconHeight, LR_SHARED));
         alertIcon = static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ALERT), IMAGE_ICON,
                                                   smallIconWidth, smallIconHeight, LR_SHARED));
-        WNDCLASSEXA wc;
-        std::memset(&wc, 0, sizeof wc);
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = appInstance;
-        wc.lpszClassName = "WC_TrayTest";
-        RegisterClassExA(&wc);
-        mainWindow = CreateWindowExA(0, "WC_TrayTest", "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                     appInstance, nullptr);
+        createHiddenMainWindow("WC_TrayTest");
         prepared = prepareFlash();
     }
     static void TearDownTestSuite()
