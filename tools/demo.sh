@@ -19,19 +19,11 @@ shot_every=5
 
 "$root/tools/install-deps.sh" || { echo "installing the packages failed"; exit 1; }
 
-echo "== building Turnbell.exe (x86_64) in $build/win64"
-mkdir -p "$build"
-if [ ! -f "$build/win64/build.ninja" ]; then
-  cmake -G Ninja -S "$root" -B "$build/win64" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >"$build/win64.configure.log" 2>&1 \
-    || { cat "$build/win64.configure.log"; echo "configuring failed"; exit 1; }
-fi
-cmake --build "$build/win64" --target Turnbell >"$build/demo.build.log" 2>&1 \
-  || { tail -n 40 "$build/demo.build.log"; echo "building failed"; exit 1; }
-exe="$build/win64/app/Turnbell.exe"
-
 source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"
+
+echo "== building Turnbell.exe (x86_64) in $build/win64"
+exe=$(tb_build_turnbell "$root" "$build") || { echo "building failed"; exit 1; }
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/turnbell-demo.XXXXXX")
 shots=""

@@ -13,17 +13,10 @@ docs="$root/docs"
 user_name=Ottilie     # the player of tools/scenarios/demo.json; game 51002 waits for her at first
 
 "$root/tools/install-deps.sh" || exit 1
-mkdir -p "$build" "$docs"
-if [ ! -f "$build/win64/build.ninja" ]; then
-  cmake -G Ninja -S "$root" -B "$build/win64" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" >"$build/win64.configure.log" 2>&1 \
-    || { cat "$build/win64.configure.log"; exit 1; }
-fi
-cmake --build "$build/win64" --target Turnbell >"$build/screenshots.build.log" 2>&1 \
-  || { tail -n 40 "$build/screenshots.build.log"; exit 1; }
-
 source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"
+mkdir -p "$docs"
+exe=$(tb_build_turnbell "$root" "$build") || exit 1
 work=$(mktemp -d "${TMPDIR:-/tmp}/turnbell-shots.XXXXXX")
 cleanup() { tb_turnbell_stop; tb_site_stop; wine_session_stop; rm -rf "$work"; }
 trap cleanup EXIT
@@ -43,7 +36,7 @@ unset KEEP_DISPLAY
 wine_session_start 1024x768
 tb_desktop Turnbell 1000x700
 tb_site_start "$work/requests.log" "$root/tools/scenarios/demo.json" || die "the test site did not start"
-tb_turnbell_start "$build/win64/app/Turnbell.exe" "$work"
+tb_turnbell_start "$exe" "$work"
 
 tb_wait 60 tb_window_shown "Turnbell settings:" || die "no settings dialog"
 dialog=$(tb_window "Turnbell settings:")

@@ -3,6 +3,8 @@
 # person would, against the test site, and reads the screen back as pixels.
 # Needs tools/wine-session.sh sourced and wine_session_start run first.
 #
+#   tb_build_turnbell ROOT BUILD   configures BUILD/win64 if needed and builds Turnbell.exe
+#                                  there; prints its path
 #   tb_site_start LOG [SCENARIO] [PORT]  the test site on 127.0.0.1 (and ::1), port 80 by
 #                                  default; waits until it listens (and for the port)
 #   tb_site_stop
@@ -36,6 +38,19 @@ tb_wait() {
     [ "$(date +%s%N)" -lt "$deadline" ] || return 1
     sleep 0.2
   done
+}
+
+tb_build_turnbell() {
+  local root=$1 build=$2
+  mkdir -p "$build"
+  if [ ! -f "$build/win64/build.ninja" ]; then
+    cmake -G Ninja -S "$root" -B "$build/win64" \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake" \
+      >"$build/win64.configure.log" 2>&1 || { cat "$build/win64.configure.log" >&2; return 1; }
+  fi
+  cmake --build "$build/win64" --target Turnbell >"$build/turnbell.build.log" 2>&1 \
+    || { tail -n 40 "$build/turnbell.build.log" >&2; return 1; }
+  echo "$build/win64/app/Turnbell.exe"
 }
 
 tb_site_start() {
