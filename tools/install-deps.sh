@@ -5,7 +5,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build python3 git
-  mingw-w64 wine wine64            # never wine32: 32-bit Linux programs cannot run here
+  mingw-w64 wine wine64            # wine32:i386 comes with the 32-bit runner (setup-i686.sh)
   clang libclang-rt-14-dev llvm    # native build: sanitizers and libFuzzer
   googletest libbenchmark-dev libgumbo-dev pkg-config
   xvfb xdotool imagemagick x11-utils
