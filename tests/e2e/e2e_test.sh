@@ -89,7 +89,7 @@ tb_wait 8 icon_green || fail "the flashing icon did not turn green a second time
 step "the pulse faded and turned green again"
 
 # A double-click on the icon stops the flash and opens the game list.
-xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+tb_click_icon "$cx" "$cy" --repeat 2 --delay 80 1
 tb_wait 10 tb_window_shown "Games" || must "a double-click on the icon did not open the game list"
 step "the game list is open"
 icon_is_normal() {
