@@ -1,5 +1,5 @@
 #!/bin/bash
-# The demo: the real Turnbell.exe (x86_64 build) in a Wine virtual desktop, polling the
+# The demo: the real 32-bit Turnbell.exe, the program a user gets, in a Wine virtual desktop, polling the
 # test site, which plays the game site with a few games whose turn moves by itself.
 #
 #   tools/demo.sh                      runs until Ctrl-C
@@ -18,11 +18,12 @@ user_name=Ottilie          # the player of tools/scenarios/demo.json
 shot_every=5
 
 "$root/tools/install-deps.sh" || { echo "installing the packages failed"; exit 1; }
+"$root/tools/setup-i686.sh" || exit 1   # the 32-bit runner; says what failed
 
 source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"
 
-echo "== building Turnbell.exe (x86_64) in $build/win64"
+echo "== building the 32-bit Turnbell.exe in $build/win32"
 exe=$(tb_build_turnbell "$root" "$build") || { echo "building failed"; exit 1; }
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/turnbell-demo.XXXXXX")

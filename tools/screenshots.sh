@@ -5,7 +5,7 @@
 #   docs/settings.png    the settings dialog of a first start, with the name typed in
 #   docs/games.png       the game list with a game that waits for the user
 #   docs/tray-menu.png   the tray icon with its menu open
-# Builds the x86_64 Turnbell.exe first.  TURNBELL_BUILD=dir as for tools/test.sh.
+# Builds the 32-bit Turnbell.exe first.  TURNBELL_BUILD=dir as for tools/test.sh.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TURNBELL_BUILD:-$root/build}
@@ -13,6 +13,7 @@ docs="$root/docs"
 user_name=Ottilie     # the player of tools/scenarios/demo.json; game 51002 waits for her at first
 
 "$root/tools/install-deps.sh" || exit 1
+"$root/tools/setup-i686.sh" || exit 1
 source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"
 mkdir -p "$docs"
@@ -52,7 +53,7 @@ xdotool key Return
 searched() { grep -q "pLoginJ=$user_name&" "$work/requests.log" 2>/dev/null; }
 tb_wait 15 searched || die "no search for $user_name"
 
-xdotool mousemove "$cx" "$cy" click --repeat 2 --delay 80 1
+tb_click_icon "$cx" "$cy" --repeat 2 --delay 80 1
 tb_wait 10 tb_window_shown "Games" || die "no game list"
 games=$(tb_window "Games")
 xdotool mousemove 500 100   # no tooltip over the list
