@@ -28,12 +28,8 @@ bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize
     return true;
 }
 
-bool takeStoredText(unsigned long type, const char* data, std::size_t size, char* field,
-                    std::size_t fieldSize)
+bool takeStoredText(const char* data, std::size_t size, char* field, std::size_t fieldSize)
 {
-    if (type != STORED_TEXT && type != STORED_EXPANDABLE_TEXT) {
-        return false;
-    }
     const void* nul = size > 0 ? std::memchr(data, '\0', size) : nullptr;
     const std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - data)
                                    : size;
@@ -45,13 +41,4 @@ bool takeStoredText(unsigned long type, const char* data, std::size_t size, char
     }
     field[length] = '\0';
     return true;
-}
-
-bool storedFlagIsOn(bool present, unsigned long type, const unsigned char* data,
-                    std::size_t size)
-{
-    if (!present || type != STORED_NUMBER || size != 4) {
-        return true;
-    }
-    return (data[0] | data[1] | data[2] | data[3]) != 0;
 }

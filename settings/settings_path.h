@@ -1,5 +1,5 @@
 // Pure pieces of the settings store: where the settings file lives and which stored
-// registry data may be taken into a settings field. No Windows headers here, so the
+// registry text may be taken into a settings field. No Windows headers here, so the
 // rules can be checked on their own.
 #pragma once
 
@@ -15,24 +15,12 @@ constexpr const char SETTINGS_FILE_NAME[] = "Turnbell.ini";
 // does not fit in outSize bytes.
 bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize);
 
-// Registry value types, with the numbers the registry itself uses.
-enum StoredType : unsigned long {
-    STORED_TEXT = 1,             // REG_SZ
-    STORED_EXPANDABLE_TEXT = 2,  // REG_EXPAND_SZ
-    STORED_NUMBER = 4,           // REG_DWORD (little-endian)
-};
-
-// Decides whether text data read from the registry may become a settings field.
-// data holds size bytes as stored: usually ending in a NUL, but a value written
+// Decides whether data read from a registry text value may become a settings field.
+// The stored type does not matter: settings written by other tools (a .reg file, an
+// administrator's script) may be REG_BINARY or anything else, and are read as the
+// bytes they hold. data holds size bytes: usually ending in a NUL, but a value written
 // without one, or with bytes after an inner NUL, is possible. The text is the bytes
-// before the first NUL (or all of them). It is taken only when the value is text
-// (REG_SZ or REG_EXPAND_SZ, the latter unexpanded) and the text with its NUL fits in
-// fieldSize; then it is copied into field and NUL-terminated, and the result is true.
+// before the first NUL (or all of them). It is taken when it fits in fieldSize with its
+// NUL; then it is copied into field and NUL-terminated, and the result is true.
 // Otherwise field is left unchanged and the result is false.
-bool takeStoredText(unsigned long type, const char* data, std::size_t size, char* field,
-                    std::size_t fieldSize);
-
-// A stored on/off flag: a REG_DWORD of four bytes is on when nonzero. Any other type
-// or size counts as a missing value, and a missing flag is on.
-bool storedFlagIsOn(bool present, unsigned long type, const unsigned char* data,
-                    std::size_t size);
+bool takeStoredText(const char* data, std::size_t size, char* field, std::size_t fieldSize);

@@ -14,9 +14,6 @@ constexpr char REGISTRY_KEY[] = "Software\\_Fenwold\\Turnbell";
 // Read and write access, so the load can create the key and the save can reuse it.
 constexpr REGSAM REGISTRY_ACCESS = KEY_READ | KEY_WRITE;
 
-static_assert(STORED_TEXT == REG_SZ && STORED_EXPANDABLE_TEXT == REG_EXPAND_SZ &&
-                  STORED_NUMBER == REG_DWORD,
-              "stored types carry the registry's own numbers");
 static_assert(USER_NAME_SIZE >= SOUND_FILE_SIZE, "the read buffer holds either text field");
 
 // The settings file in the current directory of the moment. False when the directory
@@ -61,28 +58,28 @@ void loadFromFile(const char* path)
     Settings.notifySound = GetPrivateProfileIntA(SECTION, "NotifySound", 1, path) != 0;
 }
 
-// Reads a text value into field, or leaves field as it is when the value is missing,
-// not text, or too long for the field with its NUL.
+// Reads a text value into field, whatever its stored type, or leaves field as it is when
+// the value is missing or its text does not fit the field with a NUL.
 bool readTextValue(HKEY key, const char* name, char* field, std::size_t fieldSize)
 {
     char data[USER_NAME_SIZE];
     DWORD size = static_cast<DWORD>(fieldSize);
-    DWORD type = REG_NONE;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size) !=
         ERROR_SUCCESS) {
         return false;
     }
-    return takeStoredText(type, data, size, field, fieldSize);
+    return takeStoredText(data, size, field, fieldSize);
 }
 
+// A flag is on unless its value makes the number zero. The number starts at 1, so a
+// missing value leaves the flag on; whatever bytes the value holds land in it, so a
+// REG_BINARY 00 00 00 00 reads as off, like a REG_DWORD 0.
 bool readFlagValue(HKEY key, const char* name)
 {
-    unsigned char data[4] = {};
-    DWORD size = sizeof data;
-    DWORD type = REG_NONE;
-    const bool present =
-        RegQueryValueExA(key, name, nullptr, &type, data, &size) == ERROR_SUCCESS;
-    return storedFlagIsOn(present, type, data, size);
+    DWORD number = 1;
+    DWORD size = sizeof number;
+    RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size);
+    return number != 0;
 }
 
 void loadFromRegistry()

@@ -49,33 +49,4 @@ TEST(SettingsFilePath, NeverWritesPastTheBuffer)
     EXPECT_STREQ(out, "C:\\Turnbell.ini");
 }
 
-TEST(StoredText, TakesOnlyTextThatFitsWithItsNul)
-{
-    struct Case {
-        unsigned long type;
-        std::string data;  // the stored bytes, NULs included
-        bool taken;
-        std::string field;
-    };
-    const Case cases[] = {
-        {STORED_TEXT, std::string("Ann\0", 4), true, "Ann"},
-        {STORED_TEXT, "Ann", true, "Ann"},                           // stored without its NUL
-        {STORED_TEXT, std::string("Ann\0junk", 8), true, "Ann"},     // bytes after an inner NUL
-        {STORED_TEXT, "", true, ""},                                  // no bytes at all
-        {STORED_EXPANDABLE_TEXT, std::string("%X%\0", 4), true, "%X%"},
-        {STORED_TEXT, std::string("1234567\0", 8), true, "1234567"},  // 8 bytes: exactly fits
-        {STORED_TEXT, "12345678", false, "before"},                   // needs a ninth byte
-        {STORED_NUMBER, std::string("\1\0\0\0", 4), false, "before"},
-        {3 /* binary */, std::string("Ann\0", 4), false, "before"},
-        {7 /* multi-string */, std::string("Ann\0\0", 5), false, "before"},
-    };
-    for (const Case& c : cases) {
-        char field[8];
-        std::memcpy(field, "before", 7);
-        EXPECT_EQ(takeStoredText(c.type, c.data.data(), c.data.size(), field, sizeof field), c.taken)
-            << c.type << " " << c.data;
-        EXPECT_EQ(std::string(field), c.field) << c.type << " " << c.data;
-    }
-}
-
 }  // namespace

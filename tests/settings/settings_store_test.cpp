@@ -304,7 +304,8 @@ TEST_F(SettingsStore, AnEmptyNameIsSavedAsAnEmptyEntryOrAOneByteString)
     EXPECT_STREQ(Settings.userName, "");
 }
 
-TEST_F(SettingsStore, StoredRegistryTextIsTakenOnlyWhenItIsTextAndFitsItsField)
+// Settings written by other tools may have any type: the bytes are read as they stand.
+TEST_F(SettingsStore, StoredRegistryTextIsTakenWhateverItsTypeWhenItFitsItsField)
 {
     const std::string name299(299, 'n');
     const std::string name300(300, 'n');
@@ -324,9 +325,11 @@ TEST_F(SettingsStore, StoredRegistryTextIsTakenOnlyWhenItIsTextAndFitsItsField)
         {"the longest name", "Username", REG_SZ, name299 + '\0', name299, "sheepbaa.wav"},
         {"a name one byte too long", "Username", REG_SZ, name300 + '\0', "", "sheepbaa.wav"},
         {"a full field without a NUL", "Username", REG_SZ, name300, "", "sheepbaa.wav"},
-        {"a name stored as a number", "Username", REG_DWORD, dword(0x626f42), "", "sheepbaa.wav"},
-        {"a name stored as binary", "Username", REG_BINARY, std::string("Bob", 4), "",
+        {"a name stored as a number", "Username", REG_DWORD, dword(0x626f42), "Bob", "sheepbaa.wav"},
+        {"a name stored as binary", "Username", REG_BINARY, std::string("Bob", 4), "Bob",
          "sheepbaa.wav"},
+        {"a binary name without a NUL", "Username", REG_BINARY, "Ann Lee", "Ann Lee", "sheepbaa.wav"},
+        {"a binary name too long for its NUL", "Username", REG_BINARY, name300, "", "sheepbaa.wav"},
         {"an expandable name, unexpanded", "Username", REG_EXPAND_SZ, std::string("%USER%", 7),
          "%USER%", "sheepbaa.wav"},
         {"a name with an inner NUL", "Username", REG_SZ, std::string("Bob\0Eve", 8), "Bob",
@@ -334,8 +337,7 @@ TEST_F(SettingsStore, StoredRegistryTextIsTakenOnlyWhenItIsTextAndFitsItsField)
         {"the longest sound file", "SoundFile", REG_SZ, sound259 + '\0', "", sound259},
         {"a sound file too long", "SoundFile", REG_SZ, sound260 + '\0', "", "sheepbaa.wav"},
         {"a sound file without its NUL", "SoundFile", REG_SZ, "a.wav", "", "a.wav"},
-        {"a sound file stored as a number", "SoundFile", REG_DWORD, dword(7), "",
-         "sheepbaa.wav"},
+        {"a sound file too long as binary", "SoundFile", REG_BINARY, sound260, "", "sheepbaa.wav"},
         {"an empty sound file", "SoundFile", REG_SZ, std::string(1, '\0'), "", ""},
     };
     for (const Case& c : cases) {
@@ -349,7 +351,8 @@ TEST_F(SettingsStore, StoredRegistryTextIsTakenOnlyWhenItIsTextAndFitsItsField)
     }
 }
 
-TEST_F(SettingsStore, StoredRegistryFlagsAreOnUnlessAFourByteNumberIsZero)
+// A flag's bytes land in a number that starts at 1; it is on unless that number is 0.
+TEST_F(SettingsStore, StoredRegistryFlagsAreOnUnlessTheirBytesMakeTheNumberZero)
 {
     struct Case {
         const char* what;
@@ -364,9 +367,9 @@ TEST_F(SettingsStore, StoredRegistryFlagsAreOnUnlessAFourByteNumberIsZero)
         {"any nonzero number", true, REG_DWORD, dword(0x80000000u), true},
         {"missing", false, REG_DWORD, "", true},
         {"text \"0\"", true, REG_SZ, std::string("0", 2), true},
-        {"a 64-bit zero", true, REG_QWORD, std::string(8, '\0'), true},
-        {"two zero bytes", true, REG_BINARY, std::string(2, '\0'), true},
-        {"a long binary zero", true, REG_BINARY, std::string(64, '\0'), true},
+        {"a binary zero", true, REG_BINARY, std::string(4, '\0'), false},
+        {"two zero bytes over the low half of 1", true, REG_BINARY, std::string(2, '\0'), false},
+        {"a binary one", true, REG_BINARY, std::string("\1\0\0\0", 4), true},
     };
     for (const Case& c : cases) {
         for (const char* flag : {"NotifyIcon", "NotifySound"}) {
