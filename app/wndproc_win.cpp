@@ -7,6 +7,7 @@
 #include "gamelist/gamelist.h"
 #include "games/merge.h"
 #include "poller/poller.h"
+#include "poller/running.h"
 #include "res/resource.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_win.h"
@@ -117,7 +118,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         onTrayIcon(lParam);
         return 0;
     case MainAction::MergeGameList:
-        mergeGameList(reinterpret_cast<GameList*>(lParam));
+        // Once the stop has begun, a list still on its way is not merged: no sound, flash
+        // or tooltip on a window that is going away. The poller frees it all the same.
+        if (pollerRunning) {
+            mergeGameList(reinterpret_cast<GameList*>(lParam));
+        }
         return 0;
     case MainAction::TaskbarCreated:
         trayAdd();   // the shell restarted and lost the icon

@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <string>
 
+#include "app/wndproc.h"
+#include "games/merge.h"
 #include "poller/poller.h"
 #include "poller/running.h"
 #include "poller_test_support.h"
 #include "settings/settings_win.h"
+#include "tests/tray/hidden_main_window.h"
 
 namespace {
 
@@ -171,10 +174,42 @@ TEST_F(PollerThread, AStopWhileADeliveryIsPendingLetsItThroughAndEndsAtOnce)
     const double stopMs = timedStop();
     EXPECT_TRUE(threadHasEnded());
     EXPECT_LT(stopMs, 2000);
-    EXPECT_EQ(deliveryCount, 1);  // the last result was merged, not lost
+    EXPECT_EQ(deliveryCount, 1);  // the stop's wait let the delivery through
     EXPECT_EQ(deliveredSummary, THREE_GAMES_SUMMARY);
     EXPECT_EQ(requestCount(), 1);
     std::printf("[ measured ] stop with a delivery pending: %.0f ms\n", stopMs);
+}
+
+TEST_F(PollerThread, AListDeliveredDuringTheStopIsNotMerged)
+{
+    // The program's own window procedure receives the list, with the flash and the sound on;
+    // game 101 waits for the user.
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = mainWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TurnbellTestMainWindow";
+    RegisterClassA(&windowClass);
+    const HWND receiver = mainWindow;
+    mainWindow = CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                 nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(mainWindow, nullptr);
+    Settings.notifyIcon = true;
+    Settings.notifySound = true;
+    setScenario(THREE_GAMES_SCENARIO);
+    startThread();
+    const double deadline = nowMs() + 5000;
+    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && nowMs() < deadline) {
+        Sleep(10);
+    }
+    ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE);
+
+    timedStop();
+    // The thread has its list back (and has freed it); nothing of it reached the screen.
+    EXPECT_TRUE(threadHasEnded());
+    EXPECT_TRUE(currentGames.empty());
+    EXPECT_EQ(waitingCount, 0);
+    EXPECT_FALSE(flashTimerTicksWithin(3 * FLASH_PERIOD_MS));
+    mainWindow = receiver;   // the window stays: destroying it would stop the poller again
 }
 
 }  // namespace
