@@ -98,6 +98,9 @@ void showTrayMenu()
     // Without the foreground the menu would stay open when the user clicks elsewhere.
     SetForegroundWindow(mainWindow);
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, mainWindow, nullptr);
+    // A notification-area menu needs its owner to get a message once it has closed, or
+    // the next right-click may show the menu only for an instant.
+    PostMessageA(mainWindow, WM_NULL, 0, 0);
     DestroyMenu(menu);
 }
 
