@@ -3,6 +3,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
 #include "app/globals.h"
 #include "app/wndproc.h"
 #include "poller/poller.h"
@@ -24,6 +28,34 @@ HICON loadIcon(int id, int width, int height)
         LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, width, height, LR_SHARED));
 }
 
+// One copy per settings store. Two copies on the same settings would poll twice and
+// alert twice, and each would save its own settings at exit over the other's. A named
+// mutex, held until the process ends, stands for the store this copy is going to use:
+// the settings file by its full path (lowered, since Windows paths ignore case; hashed,
+// since an object name may not hold its backslashes or its length), or the registry
+// key. False when another copy holds it.
+bool claimSettingsStore()
+{
+    std::string name = "Local\\Turnbell settings HKCU/Software/_Fenwold/Turnbell";
+    char path[SETTINGS_PATH_SIZE];
+    if (findSettingsFile(path)) {
+        CharLowerA(path);
+        std::uint64_t hash = 14695981039346656037u;   // FNV-1a, 64 bits
+        for (const char* p = path; *p; ++p) {
+            hash = (hash ^ static_cast<unsigned char>(*p)) * 1099511628211u;
+        }
+        char hex[17];
+        std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+        name = std::string("Local\\Turnbell settings file ") + hex;
+    }
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    const DWORD error = GetLastError();
+    if (!mutex) {
+        return error != ERROR_ACCESS_DENIED;   // it exists, made by a copy running as another user
+    }
+    return error != ERROR_ALREADY_EXISTS;
+}
+
 bool registerMainClass()
 {
     WNDCLASSEXA windowClass{};
@@ -40,6 +72,9 @@ bool registerMainClass()
 
 bool startup()
 {
+    if (!claimSettingsStore()) {
+        return false;   // another copy runs on these settings: end before showing anything
+    }
     // The game list's list view needs its window class; a statically linked program
     // gets it only by asking.
     INITCOMMONCONTROLSEX controls{};

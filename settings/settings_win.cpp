@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "poller/poller.h"
-#include "settings/settings_path.h"
 
 CRITICAL_SECTION settingsLock;
 
@@ -142,12 +141,17 @@ bool saveToRegistry()
 
 }  // namespace
 
+bool findSettingsFile(char (&path)[SETTINGS_PATH_SIZE])
+{
+    // Anything under the name, even a folder, selects the settings file.
+    return currentSettingsFilePath(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 void loadSettings()
 {
     setDefaultSettings();
     char path[SETTINGS_PATH_SIZE];
-    // Anything under the name, even a folder, selects the settings file.
-    if (currentSettingsFilePath(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) {
+    if (findSettingsFile(path)) {
         Settings.useIniFile = true;
         loadFromFile(path);
         return;

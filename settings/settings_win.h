@@ -10,5 +10,12 @@
 // reads userName under it. Initialised by startPoller(); never deleted.
 extern CRITICAL_SECTION settingsLock;
 
+#include "settings/settings_path.h"
+
+// The settings file that loadSettings() would choose now: Turnbell.ini in the current
+// directory, when anything exists under that name; its full path goes into path.
+// False when there is none (or its path would not fit): the registry holds the settings.
+bool findSettingsFile(char (&path)[SETTINGS_PATH_SIZE]);
+
 void loadSettings();
 void saveSettings();   // ends by setting wakeEvent, so a poll follows at once

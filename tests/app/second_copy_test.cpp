@@ -1,0 +1,154 @@
+// A second Turnbell.exe on the settings of one already running ends at once, without a
+// window, a request or a save; a copy on settings of its own runs beside it. The real
+// program is started in folders of this test's own. Every copy has an empty user name,
+// so none of them ever polls.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char SETTINGS_FILE[] = "[Turnbell]\r\nUsername=\r\n";
+
+std::string scratchFolder(const char* name)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string folder =
+        std::string(temp) + "turnbell-copies-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+BOOL CALLBACK countMainWindow(HWND window, LPARAM count)
+{
+    char name[64];
+    if (GetClassNameA(window, name, sizeof name) && std::string(name) == "WC_Turnbell_Main") {
+        ++*reinterpret_cast<int*>(count);
+    }
+    return TRUE;
+}
+
+int mainWindows()
+{
+    int count = 0;
+    EnumWindows(countMainWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+bool waitForWindows(int count, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (mainWindows() != count) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+bool registryUserNameStored()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\_Fenwold\\Turnbell", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    const bool stored = RegQueryValueExA(key, "UserName", nullptr, nullptr, nullptr, nullptr) ==
+                        ERROR_SUCCESS;
+    RegCloseKey(key);
+    return stored;
+}
+
+class Copies : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        for (HANDLE process : running) {
+            TerminateProcess(process, 0);
+            WaitForSingleObject(process, 5000);
+            CloseHandle(process);
+        }
+    }
+
+    HANDLE start(const std::string& folder)
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        std::string commandLine = "\"" TURNBELL_EXE "\"";
+        EXPECT_TRUE(CreateProcessA(TURNBELL_EXE, &commandLine[0], nullptr, nullptr, FALSE, 0,
+                                   nullptr, folder.c_str(), &startup, &process))
+            << "cannot start " TURNBELL_EXE;
+        CloseHandle(process.hThread);
+        running.push_back(process.hProcess);
+        return process.hProcess;
+    }
+
+    std::vector<HANDLE> running;
+};
+
+TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\_Fenwold");
+    const std::string registryFolder = scratchFolder("registry");
+    const std::string fileFolder = scratchFolder("file");
+    std::ofstream(fileFolder + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
+    const std::string otherFileFolder = scratchFolder("other-file");
+    std::ofstream(otherFileFolder + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
+    std::string fileFolderUpper = fileFolder;
+    std::transform(fileFolderUpper.begin(), fileFolderUpper.end(), fileFolderUpper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const int before = mainWindows();
+
+    // The first copies: one on the registry, one on a settings file.
+    start(registryFolder);
+    start(fileFolder);
+    ASSERT_TRUE(waitForWindows(before + 2, 30000));
+
+    const struct {
+        const char* what;
+        std::string folder;
+        bool ends;
+    } cases[] = {
+        {"the registry, from another folder with no settings file", scratchFolder("registry-2"), true},
+        {"the same settings file, its folder named in upper case", fileFolderUpper, true},
+        {"a settings file of its own", otherFileFolder, false},
+    };
+    int expected = before + 2;
+    for (const auto& c : cases) {
+        const HANDLE copy = start(c.folder);
+        if (c.ends) {
+            ASSERT_EQ(WaitForSingleObject(copy, 20000), WAIT_OBJECT_0) << c.what << ": still running";
+            DWORD exitCode = 1;
+            GetExitCodeProcess(copy, &exitCode);
+            EXPECT_EQ(exitCode, 0u) << c.what;
+            EXPECT_EQ(mainWindows(), expected) << c.what;
+        } else {
+            ++expected;
+            EXPECT_TRUE(waitForWindows(expected, 30000)) << c.what << ": no window";
+            EXPECT_EQ(WaitForSingleObject(copy, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << c.what;
+        }
+    }
+    // The copies that ended saved nothing: the settings are as the test wrote them.
+    EXPECT_EQ(readFile(fileFolder + "\\Turnbell.ini"), SETTINGS_FILE);
+    EXPECT_FALSE(registryUserNameStored());
+}
+
+}  // namespace
