@@ -11,10 +11,11 @@
 // open for the life of the process.
 extern HINTERNET internetSession;
 
-// How long a request may take to connect, and how long it may wait on each send and
-// each receive before it gives up. Wine's WinINet would otherwise wait for ever on a
-// server that stops answering (Windows gives up after about 60 s and 30 s), which
-// would hang the poller; these are the Windows values.
+// The request's time-outs: 60 000 ms to connect, 30 000 ms for each send and for each
+// receive. They are set because WinINet under Wine has no send or receive time-out by
+// default and would wait for ever on a site that stops answering, and the poller must
+// not hang on one: the poll fails instead, and the next one tries again. The values
+// are close to what WinINet on Windows gives up after by itself.
 struct FetchTimeouts {
     DWORD connectMs;
     DWORD sendMs;
