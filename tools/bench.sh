@@ -15,12 +15,8 @@ dir=$build/bench
 "$root/tools/install-deps.sh" || { echo "installing the build packages failed"; exit 1; }
 
 mkdir -p "$build"
-if [ ! -f "$dir/build.ninja" ]; then
-  cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=Release -DTURNBELL_SANITIZE=OFF -DTURNBELL_FUZZ=OFF -DTURNBELL_TESTS=OFF \
-    -DTURNBELL_BENCH=ON >"$dir.configure.log" 2>&1 \
-    || { cat "$dir.configure.log"; echo "configuring $dir failed"; exit 1; }
-fi
+(cd "$root" && cmake --preset bench -B "$dir") >"$dir.configure.log" 2>&1 \
+  || { cat "$dir.configure.log"; echo "configuring $dir failed"; exit 1; }
 echo "== build bench"
 cmake --build "$dir" -j "$(nproc)" >"$dir.build.log" 2>&1 \
   || { tail -n 60 "$dir.build.log"; echo "building $dir failed"; exit 1; }

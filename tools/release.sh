@@ -15,8 +15,7 @@ build=${TURNBELL_BUILD:-$root/build}
 # The end-to-end test's helper (it plays a restarting shell) comes from the 32-bit test build.
 helper_build() {
   local dir="$build/win32"
-  [ -f "$dir/build.ninja" ] || cmake -G Ninja -S "$root" -B "$dir" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
+  (cd "$root" && cmake --preset win32 -B "$dir") >/dev/null
   cmake --build "$dir" --target post_taskbar_created >/dev/null
   echo "$dir/tests/e2e/post_taskbar_created.exe"
 }
@@ -24,8 +23,7 @@ helper_build() {
 for target in i686:win32 x86_64:win64; do
   arch=${target%%:*}; name=${target##*:}
   dir="$build/release-$name"
-  cmake -G Ninja -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=MinSizeRel -DTURNBELL_TESTS=OFF "$@" >/dev/null
+  (cd "$root" && cmake --preset "release-$name" -B "$dir" "$@") >/dev/null
   cmake --build "$dir" >/dev/null
   exe="$dir/app/Turnbell.exe"
   echo "$name: $(stat -c %s "$exe") bytes, imports:" \

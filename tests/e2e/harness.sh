@@ -3,7 +3,7 @@
 # person would, against the test site, and reads the screen back as pixels.
 # Needs tools/wine-session.sh sourced and wine_session_start run first.
 #
-#   tb_build_turnbell ROOT BUILD   configures BUILD/win32 if needed and builds the 32-bit
+#   tb_build_turnbell ROOT BUILD   configures BUILD/win32 (preset win32) and builds the 32-bit
 #                                  Turnbell.exe there, the program a user gets; prints its path
 #   tb_site_start LOG [SCENARIO] [PORT]  the test site on 127.0.0.1 (and ::1), port 80 by
 #                                  default; waits until it listens (and for the port)
@@ -23,10 +23,6 @@
 #   tb_region_stats FILE W H X Y   mean red, green and blue of a region, 0-255
 
 TB_IMAGEMAGICK=/usr/bin        # ImageMagick's convert and import
-# Debian's python3, started directly so that the pid is the site's own (a version
-# manager's shim on PATH could leave the site running when it is stopped).
-TB_PYTHON=/usr/bin/python3
-[ -x "$TB_PYTHON" ] || TB_PYTHON=$(command -v python3)
 tb_site_pid=""
 tb_turnbell_pid=""
 tb_turnbell_status=""
@@ -58,11 +54,8 @@ tb_click_icon() {
 tb_build_turnbell() {
   local root=$1 build=$2
   mkdir -p "$build"
-  if [ ! -f "$build/win32/build.ninja" ]; then
-    cmake -G Ninja -S "$root" -B "$build/win32" \
-      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
-      >"$build/win32.configure.log" 2>&1 || { cat "$build/win32.configure.log" >&2; return 1; }
-  fi
+  (cd "$root" && cmake --preset win32 -B "$build/win32") >"$build/win32.configure.log" 2>&1 \
+    || { cat "$build/win32.configure.log" >&2; return 1; }
   cmake --build "$build/win32" --target Turnbell >"$build/turnbell.build.log" 2>&1 \
     || { tail -n 40 "$build/turnbell.build.log" >&2; return 1; }
   echo "$build/win32/app/Turnbell.exe"
@@ -78,7 +71,7 @@ tb_site_start() {
   local attempt
   # Port 80 may still be held for a moment by a site that another run just stopped.
   for attempt in $(seq 1 30); do
-    "$TB_PYTHON" "$TURNBELL_TOOLS/testsite.py" "${args[@]}" >"$out" 2>&1 &
+    "$TURNBELL_TOOLS/python3" "$TURNBELL_TOOLS/testsite.py" "${args[@]}" >"$out" 2>&1 &
     tb_site_pid=$!
     tb_wait 10 tb_site_settled "$out"
     if grep -q '^listening ' "$out"; then
