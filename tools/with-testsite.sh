@@ -16,12 +16,8 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || { echo "usage: $0 [--scenario FILE] [--log FILE] [--] command [args...]" >&2; exit 2; }
 
-# Debian's own python3, started directly so that $! is the site itself and not a
-# wrapper (a version-manager shim) that could be killed while the site lives on.
-python=/usr/bin/python3
-[ -x "$python" ] || python=$(command -v python3)
 out=$(mktemp)
-"$python" "$tools/testsite.py" --host 127.0.0.1 --port 0 --watch-parent "${site_args[@]}" >"$out" &
+"$tools/python3" "$tools/testsite.py" --host 127.0.0.1 --port 0 --watch-parent "${site_args[@]}" >"$out" &
 site=$!
 stop_site() {
   kill "$site" 2>/dev/null
