@@ -2,9 +2,6 @@
 // tools/with-testsite.sh starts on a free port and names in TURNBELL_TESTSITE_PORT.
 // Each test scripts the site's answers through its control interface, runs one fetch
 // and checks both what came back and what the site received.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,53 +15,9 @@
 #include "poller/encode.h"
 #include "poller/fetch.h"
 #include "poller/running.h"
+#include "tests/support/testsite_client.h"
 
 namespace {
-
-const char* siteHost() {
-    const char* host = std::getenv("TURNBELL_TESTSITE_HOST");
-    return host ? host : "127.0.0.1";
-}
-
-INTERNET_PORT sitePort() {
-    const char* port = std::getenv("TURNBELL_TESTSITE_PORT");
-    return port ? static_cast<INTERNET_PORT>(std::atoi(port)) : 0;
-}
-
-// One plain HTTP exchange with the site over a socket of its own, so that the control
-// traffic does not go through the code under test. Returns the reply's body.
-std::string siteControl(const char* method, const char* path, const std::string& body = "") {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    EXPECT_NE(s, INVALID_SOCKET);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(sitePort());
-    inet_pton(AF_INET, siteHost(), &address.sin_addr);
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        closesocket(s);
-        ADD_FAILURE() << "cannot reach the test site's control interface";
-        return "";
-    }
-    std::string request = std::string(method) + " " + path + " HTTP/1.0\r\nContent-Length: " +
-                          std::to_string(body.size()) + "\r\n\r\n" + body;
-    send(s, request.data(), static_cast<int>(request.size()), 0);
-    std::string reply;
-    char chunk[4096];
-    int n;
-    while ((n = recv(s, chunk, sizeof(chunk), 0)) > 0) reply.append(chunk, n);
-    closesocket(s);
-    const std::size_t headerEnd = reply.find("\r\n\r\n");
-    EXPECT_EQ(reply.compare(0, 12, "HTTP/1.1 200"), 0) << path << ": " << reply.substr(0, 80);
-    return headerEnd == std::string::npos ? "" : reply.substr(headerEnd + 4);
-}
-
-void setScenario(const std::string& json) {
-    ASSERT_EQ(siteControl("POST", "/_control/scenario", json), "ok\n");
-}
-
-int requestCount() {
-    return std::atoi(siteControl("GET", "/_control/count").c_str());
-}
 
 // The body of the site's "bytes" answers: byte i is i % 251.
 std::string pattern(std::size_t size) {
@@ -94,8 +47,6 @@ Fetch fetchFromSite(char* buffer, const char* name, const FetchTimeouts& timeout
 class FetchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
         internetSession = InternetOpenA(NULL, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
     }
 
@@ -247,19 +198,8 @@ TEST_F(FetchTest, LocalhostReachesASiteOnTheIpv4Loopback) {
 }
 
 TEST_F(FetchTest, NoServerListeningFailsAtOnce) {
-    // A port that was free a moment ago and has nobody listening now.
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
-    ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
-    int length = sizeof(address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
-    closesocket(s);
-
     const auto start = std::chrono::steady_clock::now();
-    const int result =
-        fetchSearchPageFrom("127.0.0.1", ntohs(address.sin_port), buffer.get(), "Ann", SHORT_TIMEOUTS);
+    const int result = fetchSearchPageFrom("127.0.0.1", closedPort(), buffer.get(), "Ann", SHORT_TIMEOUTS);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(result, -1);
     EXPECT_LT(elapsed.count(), 5.0);

@@ -10,8 +10,8 @@
 #include "games/records.h"
 #include "res/resource.h"
 #include "site_config.h"
-#include "tests/gamelist/dialog_driver.h"
-#include "tests/links/browser_log.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/browser_log.h"
 
 namespace {
 

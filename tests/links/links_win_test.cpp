@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "site_config.h"
-#include "tests/links/browser_log.h"
+#include "tests/support/browser_log.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "settings/settings.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
-#include "tests/tray/hidden_main_window.h"
+#include "tests/support/hidden_main_window.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "poller/running.h"
 #include "poller_test_support.h"
 #include "settings/settings_win.h"
-#include "tests/tray/hidden_main_window.h"
+#include "tests/support/hidden_main_window.h"
 
 namespace {
 

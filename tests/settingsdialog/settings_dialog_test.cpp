@@ -9,7 +9,7 @@
 #include "app/globals.h"
 #include "res/resource.h"
 #include "settings/settings_win.h"
-#include "tests/gamelist/dialog_driver.h"
+#include "tests/support/dialog_driver.h"
 
 namespace {
 

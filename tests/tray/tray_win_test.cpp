@@ -21,7 +21,7 @@
 #include "tray/blend.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
-#include "tests/tray/hidden_main_window.h"
+#include "tests/support/hidden_main_window.h"
 
 // Counts every C++ allocation, so that a test can tell whether a flash step allocates.
 namespace {

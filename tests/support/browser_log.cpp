@@ -1,4 +1,4 @@
-#include "tests/links/browser_log.h"
+#include "tests/support/browser_log.h"
 
 #include <cstdio>
 #include <fstream>

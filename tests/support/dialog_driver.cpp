@@ -1,4 +1,4 @@
-#include "tests/gamelist/dialog_driver.h"
+#include "tests/support/dialog_driver.h"
 
 #include <gtest/gtest.h>
 
