@@ -25,9 +25,3 @@ std::string gameLinkUrl(const std::string& link) {
     if (url.compare(0, HTTP_PREFIX_LENGTH, HTTP_PREFIX) != 0) url.insert(0, siteRootUrl());
     return url;
 }
-
-const GameRecord* playNowGame(const GameList& games) {
-    for (const auto& game : games)
-        if (game->myTurn) return game.get();
-    return games.empty() ? nullptr : games.front().get();
-}

@@ -1,11 +1,10 @@
 // Every way out of the program into the web browser: one game's page, "Play now" and
-// the three fixed addresses. The URL building and the choice of game are pure
-// functions (links.cpp); the openers hand the result to the shell (links_win.cpp).
+// the three fixed addresses. The URLs are built by pure functions (links.cpp); the
+// openers hand them to the shell (links_win.cpp).
 #pragma once
 
 #include <string>
 
-#include "games/records.h"
 
 // The URL a game link opens: surrounding double quotes dropped (one at each end at
 // most), and anything that does not start with "http://" put after the site root
@@ -19,12 +18,10 @@ std::string siteMainPageUrl();        // http://<site host>/index.php
 std::string gamesInProgressUrl();     // http://<site host>/index.php?p=encours
 std::string homepageUrl();            // http://<homepage host>, no path
 
-// The game "Play now" opens: the first one that waits for the user, else the first
-// game of all; null for an empty list (then the games-in-progress page opens).
-const GameRecord* playNowGame(const GameList& games);
-
 // Openers (UI thread). The browser is whatever the shell associates with http URLs.
 void openGameLink(const std::string& link);
+// The first game of currentGames that waits for the user, else the first game of all,
+// else the games-in-progress page.
 void playNow();
 void openSiteMainPage();
 void openGamesInProgressPage();

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/links.h"
+#include "games/records.h"
 
 namespace {
 
@@ -25,10 +26,16 @@ void openGameLink(const std::string& link) {
 }
 
 void playNow() {
-    if (const GameRecord* game = playNowGame(currentGames))
-        openGameLink(game->link);
-    else
+    for (const auto& game : currentGames) {
+        if (game->myTurn) {
+            openGameLink(game->link);
+            return;
+        }
+    }
+    if (currentGames.empty())
         openGamesInProgressPage();
+    else
+        openGameLink(currentGames.front()->link);
 }
 
 void openSiteMainPage() { shellOpen("open", siteMainPageUrl()); }

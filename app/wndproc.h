@@ -1,4 +1,5 @@
-// The hidden main window: its window procedure and the tray popup menu.
+// The hidden main window. It owns the tray icon, the flash timer and the dialogs, and
+// receives the poller's game lists.
 #pragma once
 
 #include <windows.h>
@@ -6,10 +7,6 @@
 // The window class of mainWindow, registered by startup().
 constexpr char MAIN_WINDOW_CLASS[] = "WC_Turnbell_Main";
 
-// Routes each message of mainWindow to one handler; everything it does not handle
-// goes to DefWindowProcA.
+// Hands each message of mainWindow to its handler; everything it does not handle goes
+// to DefWindowProcA.
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Shows the tray menu at the mouse position; the chosen command comes back to
-// mainWindowProc as WM_COMMAND. Shows nothing when the menu cannot be loaded.
-void showTrayMenu();

@@ -1,9 +1,9 @@
 #include "app/wndproc.h"
 
-#include "app/dispatch.h"
+#include <mmsystem.h>
+
 #include "app/globals.h"
 #include "app/links.h"
-#include "app/messages.h"
 #include "gamelist/gamelist.h"
 #include "games/merge.h"
 #include "poller/poller.h"
@@ -14,86 +14,17 @@
 #include "tray/flash.h"
 #include "tray/tray.h"
 
-// app/dispatch.h spells the message numbers out so that it needs no <windows.h>.
-static_assert(msg::DESTROY == WM_DESTROY && msg::COMMAND == WM_COMMAND && msg::TIMER == WM_TIMER,
-              "window message numbers");
-static_assert(msg::LBUTTONDBLCLK == WM_LBUTTONDBLCLK && msg::RBUTTONUP == WM_RBUTTONUP &&
-                  msg::RBUTTONDBLCLK == WM_RBUTTONDBLCLK,
-              "mouse message numbers");
-static_assert(msg::TRAYICON == WM_TRAYICON && msg::GAMELIST == WM_GAMELIST, "private messages");
-static_assert(msg::FLASH_TIMER_ID == FLASH_TIMER, "flash timer id");
-
 namespace {
 
-// WM_DESTROY: the quit message ends the message loop once this handler returns; the
-// poller is told to stop first so that shutdown does not poll again.
-void onDestroy()
-{
-    PostQuitMessage(0);
-    stopPoller();
-}
-
-// The dialog edits Settings itself; whichever button closed it, the settings are saved,
-// and saving wakes the poller, so a poll with the new name follows at once.
-void openSettings()
-{
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsDialogProc, 0);
-    saveSettings();
-}
-
-LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
-{
-    switch (commandAction(wParam)) {
-    case CommandAction::Exit:
-        DestroyWindow(mainWindow);
-        return 0;
-    case CommandAction::Settings:
-        openSettings();
-        return 0;
-    case CommandAction::ShowGames:
-        showGameList();   // from the menu the flash goes on
-        return 0;
-    case CommandAction::Homepage:
-        openHomepage();
-        return 0;
-    case CommandAction::PlayNow:
-        playNow();
-        return 0;
-    case CommandAction::VisitSite:
-        openSiteMainPage();
-        return 0;
-    case CommandAction::Default:
-        break;
-    }
-    return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
-}
-
-// Any reaction of the user on the icon counts as noticing it: the flash stops.
-void onTrayIcon(LPARAM lParam)
-{
-    switch (trayAction(lParam)) {
-    case TrayAction::StopFlashShowGames:
-        stopFlashing();
-        showGameList();
-        break;
-    case TrayAction::StopFlashShowMenu:
-        stopFlashing();
-        showTrayMenu();
-        break;
-    case TrayAction::None:
-        break;
-    }
-}
-
-}  // namespace
-
+// Shows the tray menu at the mouse position; the chosen command comes back to the
+// window procedure as WM_COMMAND. Shows nothing when the menu cannot be loaded.
 void showTrayMenu()
 {
     HMENU menu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_TRAYMENU));
     if (!menu) {
         return;
     }
-    POINT cursor{};
+    POINT cursor = {};
     GetCursorPos(&cursor);
     // Without the foreground the menu would stay open when the user clicks elsewhere.
     SetForegroundWindow(mainWindow);
@@ -104,33 +35,133 @@ void showTrayMenu()
     DestroyMenu(menu);
 }
 
+// WM_DESTROY: the quit message ends the message loop once this returns; the poller is
+// told to stop first, so that shutdown does not poll again.
+void onDestroy()
+{
+    PostQuitMessage(0);
+    stopPoller();
+}
+
+// A command of the tray menu; false for an id that is not one of ours.
+bool onCommand(WORD id)
+{
+    switch (id) {
+    case ID_EXIT:
+        DestroyWindow(mainWindow);
+        return true;
+    case ID_SETTINGS:
+        // Whichever button closed the dialog, the settings are saved, and saving wakes
+        // the poller: a poll with the new name follows at once.
+        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsDialogProc, 0);
+        saveSettings();
+        return true;
+    case ID_SHOWGAMES:
+        showGameList();   // from the menu the flash goes on
+        return true;
+    case ID_HOMEPAGE:
+        openHomepage();
+        return true;
+    case ID_PLAYNOW:
+        playNow();
+        return true;
+    case ID_VISITSITE:
+        openSiteMainPage();
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A mouse event on the tray icon. Any reaction of the user on the icon counts as
+// noticing it: the flash stops.
+void onTrayIcon(UINT mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+        stopFlashing();
+        showGameList();
+        break;
+    case WM_RBUTTONUP:
+        stopFlashing();
+        showTrayMenu();
+        break;
+    default:
+        break;
+    }
+}
+
+// WM_GAMELIST: the poller's list, valid until this returns. It becomes currentGames,
+// and the user is told as the settings ask. Once the stop has begun, a list still on
+// its way is not merged: no sound, flash or tooltip on a window that is going away
+// (the poller frees it all the same).
+void onGameList(GameList* delivered)
+{
+    if (!delivered || !pollerRunning) {
+        return;
+    }
+    // Only the UI thread writes Settings, and this runs on it: no lock needed.
+    const MergeOutcome outcome = mergeGameList(currentGames, *delivered, Settings.notifyIcon,
+                                               Settings.notifySound, Settings.soundFile);
+    waitingCount = outcome.waiting;
+    switch (outcome.flash) {
+    case FlashDecision::Start:
+        startFlashing();
+        break;
+    case FlashDecision::Stop:
+        stopFlashing();
+        break;
+    case FlashDecision::Leave:
+        break;
+    }
+    // SND_ASYNC: PlaySoundA returns at once and the sound plays on. Without a file the
+    // module instance goes with the empty name, and the system picks what to play.
+    switch (outcome.sound) {
+    case SoundDecision::SoundFile:
+        PlaySoundA(Settings.soundFile, nullptr, SND_FILENAME | SND_ASYNC);
+        break;
+    case SoundDecision::ModuleDefault:
+        PlaySoundA("", appInstance, SND_FILENAME | SND_ASYNC);
+        break;
+    case SoundDecision::None:
+        break;
+    }
+    trayUpdateTip(waitingCount);
+}
+
+}  // namespace
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (mainAction(message, wParam, taskbarCreatedMsg)) {
-    case MainAction::Destroy:
+    switch (message) {
+    case WM_DESTROY:
         onDestroy();
         return 0;
-    case MainAction::Command:
-        return onCommand(window, wParam, lParam);
-    case MainAction::FlashStep:
-        flashStep();
-        return 0;
-    case MainAction::IgnoreTimer:
-        return 0;
-    case MainAction::TrayIcon:
-        onTrayIcon(lParam);
-        return 0;
-    case MainAction::MergeGameList:
-        // Once the stop has begun, a list still on its way is not merged: no sound, flash
-        // or tooltip on a window that is going away. The poller frees it all the same.
-        if (pollerRunning) {
-            mergeGameList(reinterpret_cast<GameList*>(lParam));
+    case WM_COMMAND:
+        if (onCommand(LOWORD(wParam))) {
+            return 0;
         }
+        break;   // not ours: DefWindowProcA with the original arguments
+    case WM_TIMER:
+        if (wParam == FLASH_TIMER) {
+            flashStep();
+        }
+        return 0;   // any other timer is not ours and is ignored
+    case WM_TRAYICON:
+        onTrayIcon(LOWORD(lParam));
         return 0;
-    case MainAction::TaskbarCreated:
-        trayAdd();   // the shell restarted and lost the icon
+    case WM_GAMELIST:
+        onGameList(reinterpret_cast<GameList*>(lParam));
         return 0;
-    case MainAction::Default:
+    default:
+        // The shell restarted and lost the icon. A registered message is never one of
+        // the fixed ones above; a failed registration (0) must not take WM_NULL, which
+        // the tray menu posts.
+        if (message == taskbarCreatedMsg && taskbarCreatedMsg != 0) {
+            trayAdd();
+            return 0;
+        }
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);

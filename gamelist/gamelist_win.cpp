@@ -13,6 +13,10 @@
 
 namespace {
 
+// Background of the rows whose game waits for the user: red 255, green 127, blue 127.
+constexpr COLORREF WAITING_ROW_COLOUR = RGB(255, 127, 127);
+static_assert(WAITING_ROW_COLOUR == 0x007F7FFF, "COLORREF keeps red in the low byte");
+
 struct Column { const char* header; int width; };
 const Column COLUMNS[] = {{"Game ID", 60}, {"Game Type", 150}, {"Players", 250}};
 
@@ -46,6 +50,29 @@ void insertRow(HWND list, const GameRecord& game) {
     setSubItemText(list, row, 2, joinPlayerNames(game));
 }
 
+// Puts the Close button, at its own size, into the bottom-right corner, 4 pixels in;
+// the list starts 4 pixels from the left and top, reaches the right edge itself and
+// ends 4 pixels above the button.
+BOOL layoutGameList(HWND dialog) {
+    constexpr int MARGIN = 4;
+    HWND button = GetDlgItem(dialog, IDCANCEL);
+    HWND list = GetDlgItem(dialog, IDC_GAMELIST);
+    RECT buttonRect, client;
+    GetWindowRect(button, &buttonRect);
+    GetClientRect(dialog, &client);
+    const int buttonWidth = buttonRect.right - buttonRect.left;
+    const int buttonHeight = buttonRect.bottom - buttonRect.top;
+    MoveWindow(button, client.right - buttonWidth - MARGIN, client.bottom - buttonHeight - MARGIN,
+               buttonWidth, buttonHeight, TRUE);
+    MoveWindow(list, MARGIN, MARGIN, client.right - MARGIN, client.bottom - buttonHeight - 3 * MARGIN, TRUE);
+    return TRUE;
+}
+
+// LVM_SORTITEMS comparator over the rows' numeric game ids.
+int CALLBACK compareGameRows(LPARAM lParam1, LPARAM lParam2, LPARAM) {
+    return compareRowIds(currentGames, lParam1, lParam2);
+}
+
 void initGameList(HWND dialog) {
     HWND list = GetDlgItem(dialog, IDC_GAMELIST);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
@@ -70,7 +97,9 @@ BOOL onCustomDraw(HWND dialog, NMLVCUSTOMDRAW* draw) {
     case CDDS_PREPAINT:
         return notifyResult(dialog, CDRF_NOTIFYITEMDRAW);
     case CDDS_ITEMPREPAINT:
-        if (isWaitingRow(currentGames, draw->nmcd.lItemlParam)) draw->clrTextBk = WAITING_ROW_COLOUR;
+        if (const GameRecord* game = gameForRow(currentGames, draw->nmcd.lItemlParam)) {
+            if (game->myTurn) draw->clrTextBk = WAITING_ROW_COLOUR;
+        }
         return notifyResult(dialog, CDRF_DODEFAULT);
     default:
         return notifyResult(dialog, CDRF_DODEFAULT);
@@ -96,12 +125,6 @@ BOOL onNotify(HWND dialog, NMHDR* header) {
     }
 }
 
-}  // namespace
-
-void showGameList() {
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), mainWindow, gameListDialogProc, 0);
-}
-
 INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
@@ -121,19 +144,8 @@ INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
 }
 
-BOOL layoutGameList(HWND dialog) {
-    HWND button = GetDlgItem(dialog, IDCANCEL);
-    HWND list = GetDlgItem(dialog, IDC_GAMELIST);
-    RECT buttonRect, client;
-    GetWindowRect(button, &buttonRect);
-    GetClientRect(dialog, &client);
-    const GameListLayout layout = gameListLayout(client.right, client.bottom, buttonRect.right - buttonRect.left,
-                                                 buttonRect.bottom - buttonRect.top);
-    MoveWindow(button, layout.button.x, layout.button.y, layout.button.width, layout.button.height, TRUE);
-    MoveWindow(list, layout.list.x, layout.list.y, layout.list.width, layout.list.height, TRUE);
-    return TRUE;
-}
+}  // namespace
 
-int CALLBACK compareGameRows(LPARAM lParam1, LPARAM lParam2, LPARAM) {
-    return compareRowIds(currentGames, lParam1, lParam2);
+void showGameList() {
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), mainWindow, gameListDialogProc, 0);
 }

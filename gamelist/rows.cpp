@@ -4,13 +4,10 @@
 #include <climits>
 #include <cstring>
 
-// Row ids come from gameIdNumber and so fit an int; anything else finds no game.
-const GameRecord* gameForRow(const GameList& games, long long id) {
-    if (id < INT_MIN || id > INT_MAX) return nullptr;
-    return findGameById(games, static_cast<int>(id));
-}
+namespace {
 
-int compareGames(const GameRecord& first, const GameRecord& second) {
+int compareGames(const GameRecord& first, const GameRecord& second)
+{
     if (first.myTurn != second.myTurn) return first.myTurn ? -1 : 1;
     const std::string& a = first.gameType;
     const std::string& b = second.gameType;
@@ -21,27 +18,21 @@ int compareGames(const GameRecord& first, const GameRecord& second) {
     return 0;
 }
 
-int compareRowIds(const GameList& games, long long id1, long long id2) {
+}  // namespace
+
+// Row ids come from gameIdNumber and so fit an int; anything else finds no game.
+const GameRecord* gameForRow(const GameList& games, long long id)
+{
+    if (id < INT_MIN || id > INT_MAX) return nullptr;
+    return findGameById(games, static_cast<int>(id));
+}
+
+int compareRowIds(const GameList& games, long long id1, long long id2)
+{
     const GameRecord* first = gameForRow(games, id1);
     const GameRecord* second = gameForRow(games, id2);
     if (!first || !second) return 0;
     if (int order = compareGames(*first, *second)) return order;
     // Only the sign matters to the sort, and a sign cannot overflow an int.
     return (id1 > id2) - (id1 < id2);
-}
-
-bool isWaitingRow(const GameList& games, long long id) {
-    const GameRecord* game = gameForRow(games, id);
-    return game && game->myTurn;
-}
-
-GameListLayout gameListLayout(int clientWidth, int clientHeight, int buttonWidth, int buttonHeight) {
-    constexpr int MARGIN = 4;
-    GameListLayout layout;
-    layout.button = {clientWidth - buttonWidth - MARGIN, clientHeight - buttonHeight - MARGIN,
-                     buttonWidth, buttonHeight};
-    // The list's right edge lies on the client edge itself, 4 pixels right of the
-    // button's; its bottom is a margin above the button.
-    layout.list = {MARGIN, MARGIN, clientWidth - MARGIN, clientHeight - buttonHeight - 3 * MARGIN};
-    return layout;
 }

@@ -19,8 +19,8 @@ void carryOverNotified(const GameList& previous, GameList& delivered)
 
 } // namespace
 
-MergeOutcome mergeGames(GameList& current, GameList& delivered, bool notifyIcon,
-                        bool notifySound, const char* soundFile)
+MergeOutcome mergeGameList(GameList& current, GameList& delivered, bool notifyIcon,
+                           bool notifySound, const char* soundFile)
 {
     carryOverNotified(current, delivered);
     clearGameList(current);

@@ -1,5 +1,5 @@
-// The merge of each delivered poll result into currentGames and the decision whether
-// to tell the user. UI thread only.
+// The merge of each delivered poll result into currentGames, and the decision whether
+// to tell the user. Platform-free; UI thread only.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include "games/records.h"
 
 // The number of games in currentGames that wait for the user; 0 before the first merge.
-// The tooltip shows it.
+// Set after every merge; the tooltip shows it.
 extern std::int32_t waitingCount;
 
 enum class FlashDecision {
@@ -32,10 +32,7 @@ struct MergeOutcome {
 // Carries each delivered game's notified mark over from `current` (matched by gameId,
 // the last match deciding), replaces `current` with deep copies of `delivered` in
 // order (every copy marked notified), and decides what to tell the user. Writes the
-// notified marks of `delivered`; touches nothing else.
-MergeOutcome mergeGames(GameList& current, GameList& delivered, bool notifyIcon,
-                        bool notifySound, const char* soundFile);
-
-// WM_GAMELIST: merges the poller's list into currentGames, sets waitingCount, carries
-// out the decision under the current Settings and rewrites the tooltip.
-void mergeGameList(GameList* delivered);
+// notified marks of `delivered`; touches nothing else. The window procedure calls it
+// with currentGames for every list the poller delivers, and carries the decision out.
+MergeOutcome mergeGameList(GameList& current, GameList& delivered, bool notifyIcon,
+                           bool notifySound, const char* soundFile);

@@ -61,7 +61,6 @@ GameRecord* findGameById(const GameList& list, int id) {
     return nullptr;
 }
 
-GameRecord* findGameById(int id) { return findGameById(currentGames, id); }
 
 std::string joinPlayerNames(const GameRecord& game) {
     std::string text;

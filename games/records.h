@@ -53,10 +53,8 @@ void clearGameList(GameList& list);
 // INT_MAX reads as INT_MAX. Rows of the game list carry this number.
 int gameIdNumber(const std::string& gameId);
 
-// The first record of the list (currentGames for the one-argument form) whose
-// numeric id equals id, or null.
+// The first record of the list whose numeric id equals id, or null.
 GameRecord* findGameById(const GameList& list, int id);
-GameRecord* findGameById(int id);
 
 // The players' names in order, ", " before a name whenever the text so far is not empty.
 std::string joinPlayerNames(const GameRecord& game);

@@ -23,25 +23,19 @@ struct FetchTimeouts {
 };
 constexpr FetchTimeouts DEFAULT_FETCH_TIMEOUTS = {60000, 30000, 30000};
 
-// Posts the search form for encodedName (made by urlEncodeForm) to the built-in site
-// host on port 80 and reads at most REPLY_BUFFER_SIZE bytes of the reply into buffer,
-// which must hold REPLY_BUFFER_SIZE bytes. Returns the number of reply bytes, from
-// MIN_REPLY_SIZE to REPLY_BUFFER_SIZE, or -1 on any failure. The bytes are not
-// NUL-terminated. Blocks until the exchange ends; a cleared pollerRunning ends the
-// read after the read in progress.
-int fetchSearchPage(char* buffer, const char* encodedName);
+// Where the search request goes, and how long it may wait there.
+struct SearchSite {
+    const char* host;
+    INTERNET_PORT port;
+    FetchTimeouts timeouts;
+};
+// The game site the program is built for: the built-in site host on port 80.
+extern const SearchSite BUILT_IN_SITE;
 
-// The same request to any host and port, with the given time-outs.
-int fetchSearchPageFrom(const char* host, INTERNET_PORT port, char* buffer, const char* encodedName,
-                        const FetchTimeouts& timeouts = DEFAULT_FETCH_TIMEOUTS);
-
-// Writes the search form's body for encodedName into buffer (REPLY_BUFFER_SIZE bytes,
-// NUL-terminated) and returns its length without the NUL, or -1 when it does not fit.
-int formatSearchBody(char* buffer, const char* encodedName);
-
-// True for the HTTP statuses that carry a result page: 200 to 299.
-bool isSuccessStatus(DWORD status);
-
-// The result for a reply of count bytes: the count itself when it is long enough to
-// be a page, -1 otherwise.
-int replyResult(int count);
+// Posts the search form for encodedName (made by urlEncodeForm) to the site and reads
+// at most REPLY_BUFFER_SIZE bytes of the reply into buffer, which must hold
+// REPLY_BUFFER_SIZE bytes. Returns the number of reply bytes, from MIN_REPLY_SIZE to
+// REPLY_BUFFER_SIZE, or -1 on any failure. The bytes are not NUL-terminated. Blocks
+// until the exchange ends; a cleared pollerRunning ends the read after the read in
+// progress.
+int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName);

@@ -5,7 +5,8 @@
 #include "poller/running.h"
 #include "site_config.h"
 
-HINTERNET internetSession = NULL;
+HINTERNET internetSession = nullptr;
+const SearchSite BUILT_IN_SITE = {TURNBELL_SITE_HOST, INTERNET_DEFAULT_HTTP_PORT, DEFAULT_FETCH_TIMEOUTS};
 
 namespace {
 
@@ -15,7 +16,6 @@ const char SEARCH_BODY_FORMAT[] = "pJeu=&pLoginJ=%s&pidP=&pLibP=&pEtat=2&pPage=1
 // the full "HTTP/1.0": a bare "1.0" makes a request line that servers refuse (400).
 const char REQUEST_VERSION[] = "HTTP/1.0";
 const char FORM_CONTENT_TYPE[] = "Content-Type: application/x-www-form-urlencoded";
-const INTERNET_PORT SITE_PORT = 80;
 
 void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
     InternetSetOptionA(handle, option, &milliseconds, sizeof(milliseconds));
@@ -48,55 +48,39 @@ int readReply(HINTERNET request, char* buffer) {
 
 }  // namespace
 
-int formatSearchBody(char* buffer, const char* encodedName) {
-    const int length = std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
-    if (length < 0 || length >= REPLY_BUFFER_SIZE) return -1;
-    return length;
-}
-
-bool isSuccessStatus(DWORD status) {
-    return static_cast<int>(status) / 100 == 2;
-}
-
-int replyResult(int count) {
-    return count >= MIN_REPLY_SIZE ? count : -1;
-}
-
-int fetchSearchPage(char* buffer, const char* encodedName) {
-    return fetchSearchPageFrom(TURNBELL_SITE_HOST, SITE_PORT, buffer, encodedName);
-}
-
-int fetchSearchPageFrom(const char* host, INTERNET_PORT port, char* buffer, const char* encodedName,
-                        const FetchTimeouts& timeouts) {
+int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName) {
     int result = -1;
-    HINTERNET request = NULL;
-    HINTERNET connection = InternetConnectA(internetSession, host, port, NULL, NULL,
+    HINTERNET request = nullptr;
+    HINTERNET connection = InternetConnectA(internetSession, site.host, site.port, nullptr, nullptr,
                                             INTERNET_SERVICE_HTTP, 0, 0);
     if (connection) {
         // Set on the connection: WinINet under Wine ignores them on the session, and the
         // request handle takes them from here.
-        setTimeout(connection, INTERNET_OPTION_CONNECT_TIMEOUT, timeouts.connectMs);
-        setTimeout(connection, INTERNET_OPTION_SEND_TIMEOUT, timeouts.sendMs);
-        setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts.receiveMs);
+        setTimeout(connection, INTERNET_OPTION_CONNECT_TIMEOUT, site.timeouts.connectMs);
+        setTimeout(connection, INTERNET_OPTION_SEND_TIMEOUT, site.timeouts.sendMs);
+        setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, site.timeouts.receiveMs);
 
-        const char* acceptTypes[] = {"*/*", NULL};
-        request = HttpOpenRequestA(connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, NULL, acceptTypes,
+        const char* acceptTypes[] = {"*/*", nullptr};
+        request = HttpOpenRequestA(connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr, acceptTypes,
                                    INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH |
                                        INTERNET_FLAG_NO_UI,
                                    0);
     }
     if (request) {
-        const int bodyLength = formatSearchBody(buffer, encodedName);
+        // The body is written into the reply buffer; one that does not fit is not sent.
+        const int bodyLength = std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
         HttpAddRequestHeadersA(request, FORM_CONTENT_TYPE, static_cast<DWORD>(-1),
                                HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         DWORD status = 0;
         DWORD statusSize = sizeof(status);
-        if (bodyLength >= 0 &&
-            HttpSendRequestA(request, NULL, 0, buffer, static_cast<DWORD>(bodyLength)) &&
+        if (bodyLength >= 0 && bodyLength < REPLY_BUFFER_SIZE &&
+            HttpSendRequestA(request, nullptr, 0, buffer, static_cast<DWORD>(bodyLength)) &&
             HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                           &statusSize, NULL) &&
-            isSuccessStatus(status)) {
-            result = replyResult(readReply(request, buffer));
+                           &statusSize, nullptr) &&
+            static_cast<int>(status) / 100 == 2) {
+            const int count = readReply(request, buffer);
+            // A shorter reply cannot be a result page.
+            result = count >= MIN_REPLY_SIZE ? count : -1;
         }
     }
     if (request) InternetCloseHandle(request);

@@ -116,24 +116,7 @@ std::unique_ptr<GameRecord> gameFromBlock(const char* lowered, std::ptrdiff_t bl
                           gameType, idText, lowered + linkEnd, myTurn);
 }
 
-}  // namespace
-
-const char* findBounded(const char* text, const char* needle, std::ptrdiff_t limit) {
-    const std::size_t length = std::strlen(needle);
-    if (length == 0) return text;
-    if (limit < static_cast<std::ptrdiff_t>(length)) return nullptr;
-    const char* match = findNeedle(text, static_cast<std::size_t>(limit), needle, length);
-    // The needle holds no NUL, so a NUL never lies inside a match; one at any earlier
-    // start position would have ended the search before the match was reached.
-    if (!match || std::memchr(text, '\0', static_cast<std::size_t>(match - text))) return nullptr;
-    return match;
-}
-
-const char* findChar(const char* text, char c, std::ptrdiff_t count) {
-    if (count <= 0) return nullptr;
-    return static_cast<const char*>(std::memchr(text, c, static_cast<std::size_t>(count)));
-}
-
+// The player entries of one game block [blockStart, blockEnd), appended to game.players.
 void parsePlayers(GameRecord& game, const char* reply, const char* lowered,
                   std::ptrdiff_t blockStart, std::ptrdiff_t blockEnd) {
     const std::ptrdiff_t markerLength = lengthOf(playerMarker);
@@ -161,6 +144,8 @@ void parsePlayers(GameRecord& game, const char* reply, const char* lowered,
     }
 }
 
+// The game blocks of one section [sectionStart, sectionStart + sectionLength), appended
+// to out with the section's game type.
 void parseGameSection(const char* reply, const char* lowered, std::ptrdiff_t sectionStart,
                       std::ptrdiff_t sectionLength, GameList& out, const char* loweredUserName,
                       const std::string& gameType) {
@@ -176,6 +161,24 @@ void parseGameSection(const char* reply, const char* lowered, std::ptrdiff_t sec
         }
         block = next;
     }
+}
+
+}  // namespace
+
+const char* findBounded(const char* text, const char* needle, std::ptrdiff_t limit) {
+    const std::size_t length = std::strlen(needle);
+    if (length == 0) return text;
+    if (limit < static_cast<std::ptrdiff_t>(length)) return nullptr;
+    const char* match = findNeedle(text, static_cast<std::size_t>(limit), needle, length);
+    // The needle holds no NUL, so a NUL never lies inside a match; one at any earlier
+    // start position would have ended the search before the match was reached.
+    if (!match || std::memchr(text, '\0', static_cast<std::size_t>(match - text))) return nullptr;
+    return match;
+}
+
+const char* findChar(const char* text, char c, std::ptrdiff_t count) {
+    if (count <= 0) return nullptr;
+    return static_cast<const char*>(std::memchr(text, c, static_cast<std::size_t>(count)));
 }
 
 void parseSearchPage(const char* reply, int length, GameList& out, const char* userName) {

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 #include "games/records.h"
 
@@ -49,13 +48,3 @@ const char* findChar(const char* text, char c, std::ptrdiff_t count);
 // allocated, appends nothing. Stops early, keeping what it has, when pollerRunning is
 // cleared.
 void parseSearchPage(const char* reply, int length, GameList& out, const char* userName);
-
-// The game blocks of one section: the section text is [sectionStart, sectionStart +
-// sectionLength) as offsets into reply and lowered (the lowered copy of reply).
-void parseGameSection(const char* reply, const char* lowered, std::ptrdiff_t sectionStart,
-                      std::ptrdiff_t sectionLength, GameList& out, const char* loweredUserName,
-                      const std::string& gameType);
-
-// The player entries of one game block [blockStart, blockEnd), appended to game.players.
-void parsePlayers(GameRecord& game, const char* reply, const char* lowered,
-                  std::ptrdiff_t blockStart, std::ptrdiff_t blockEnd);

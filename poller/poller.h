@@ -7,6 +7,11 @@
 
 #include "poller/fetch.h"
 
+// The poller hands each non-empty GameList to mainWindow with SendMessageA and this
+// message: lParam points to the list, valid until the handler returns.
+constexpr UINT WM_GAMELIST = WM_USER + 11;
+static_assert(WM_GAMELIST == 1035, "the delivery message is a fixed number");
+
 // The longest wait between the end of one poll cycle and the start of the next.
 constexpr DWORD POLL_INTERVAL_MS = 60000;
 // How long the stop waits for the thread before shutdown goes on without it.
@@ -36,9 +41,6 @@ void pollOnce();
 // sent by the poller through, so a delivery in progress cannot hold up the stop.
 void stopPoller();
 
-// Where the poll cycle sends its request and how long it may wait on it. The defaults
-// are the built-in site host on port 80 with the usual time-outs; tests aim the poller
-// at a local test site by setting these before polling.
-extern const char* pollerSiteHost;
-extern INTERNET_PORT pollerSitePort;
-extern FetchTimeouts pollerFetchTimeouts;
+// Where every poll sends its request: BUILT_IN_SITE. Tests aim the poller at the test
+// site here, and nowhere else.
+extern SearchSite pollerSite;

@@ -3,19 +3,15 @@
 #include <memory>
 
 #include "app/globals.h"
-#include "app/messages.h"
 #include "games/records.h"
 #include "poller/encode.h"
 #include "poller/parser.h"
 #include "poller/running.h"
 #include "settings/settings_win.h"
-#include "site_config.h"
 
 HANDLE wakeEvent;
 HANDLE pollerThread;
-const char* pollerSiteHost = TURNBELL_SITE_HOST;
-INTERNET_PORT pollerSitePort = INTERNET_DEFAULT_HTTP_PORT;
-FetchTimeouts pollerFetchTimeouts = DEFAULT_FETCH_TIMEOUTS;
+SearchSite pollerSite = BUILT_IN_SITE;
 
 namespace {
 
@@ -94,8 +90,7 @@ void pollOnce()
 
     // The reply lives on this thread's stack: a poll allocates nothing for it.
     char reply[REPLY_BUFFER_SIZE];
-    const int count = fetchSearchPageFrom(pollerSiteHost, pollerSitePort, reply,
-                                          encodedName.get(), pollerFetchTimeouts);
+    const int count = fetchSearchPage(pollerSite, reply, encodedName.get());
     if (count <= 0) {
         return;
     }

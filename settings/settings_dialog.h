@@ -7,7 +7,3 @@
 // Opened with DialogBoxParamA(appInstance, IDD_SETTINGS, mainWindow, settingsDialogProc, 0);
 // the dialog ends with 1 after OK and 2 after Cancel.
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Settings into the controls and back, each under settingsLock.
-void settingsToDialog(HWND dialog);
-void dialogToSettings(HWND dialog);

@@ -46,8 +46,7 @@ void previewSound(HWND dialog) {
 
 UINT checkState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }
 
-}  // namespace
-
+// Settings into the controls and back, each under settingsLock.
 void settingsToDialog(HWND dialog) {
     EnterCriticalSection(&settingsLock);
     SetDlgItemTextA(dialog, IDC_USERNAME, Settings.userName);
@@ -66,6 +65,8 @@ void dialogToSettings(HWND dialog) {
     GetWindowTextA(GetDlgItem(dialog, IDC_SOUNDFILE), Settings.soundFile, sizeof Settings.soundFile);
     LeaveCriticalSection(&settingsLock);
 }
+
+}  // namespace
 
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {

@@ -4,7 +4,6 @@
 #include <new>
 
 #include "app/globals.h"
-#include "app/messages.h"
 #include "tray/blend.h"
 #include "tray/tray.h"
 
@@ -15,14 +14,16 @@ static_assert(sizeof(BITMAP) == 24, "BITMAP is 24 bytes on i686");
 
 int smallIconWidth;
 int smallIconHeight;
-int flashCounter;
-ICONINFO flashIconInfo;
-HBITMAP flashBitmap;
-std::uint32_t* flashBits;
-std::uint32_t* normalPixels;
-std::uint32_t* alertPixels;
 
 namespace {
+
+// The flash state, prepared once by prepareFlash and kept until the process ends.
+int flashCounter;            // position in the cycle, 0..31; 0 at process start
+ICONINFO flashIconInfo;      // smallIcon's (its mask, its hotspot), hbmColor = flashBitmap
+HBITMAP flashBitmap;         // 32-bit bottom-up DIB section of the small icon size...
+std::uint32_t* flashBits;    // ...and its pixel memory, into which each frame is blended
+std::uint32_t* normalPixels; // the colours of smallIcon and alertIcon, in that layout
+std::uint32_t* alertPixels;
 
 // A header for 32-bit uncompressed pixels, rows bottom-up (positive height).
 BITMAPINFOHEADER pixelHeader(LONG width, LONG height)
@@ -38,31 +39,8 @@ BITMAPINFOHEADER pixelHeader(LONG width, LONG height)
     return header;
 }
 
-// The colours of an icon, captured into a new array; frees the bitmaps that
-// GetIconInfo handed out, which nothing else needs. Fails when the icon holds fewer
-// pixels than a frame reads from it.
-bool captureIconColours(HICON icon, std::uint32_t** pixels, DWORD frameBytes)
-{
-    ICONINFO info;
-    std::memset(&info, 0, sizeof info);
-    *pixels = nullptr;
-    if (!GetIconInfo(icon, &info))
-        return false;
-    const DWORD size = info.hbmColor ? captureIconPixels(info.hbmColor, pixels) : 0;
-    if (info.hbmColor)
-        DeleteObject(info.hbmColor);
-    if (info.hbmMask)
-        DeleteObject(info.hbmMask);
-    if (size != 0 && size < frameBytes) {
-        delete[] *pixels;
-        *pixels = nullptr;
-        return false;
-    }
-    return size != 0;
-}
-
-} // namespace
-
+// Reads a bitmap as 32-bit bottom-up pixels into a new array. Returns the byte size, or
+// 0 with *pixels set to null on failure.
 DWORD captureIconPixels(HBITMAP bitmap, std::uint32_t** pixels)
 {
     *pixels = nullptr;
@@ -97,6 +75,31 @@ DWORD captureIconPixels(HBITMAP bitmap, std::uint32_t** pixels)
     *pixels = block;
     return size;
 }
+
+// The colours of an icon, captured into a new array; frees the bitmaps that
+// GetIconInfo handed out, which nothing else needs. Fails when the icon holds fewer
+// pixels than a frame reads from it.
+bool captureIconColours(HICON icon, std::uint32_t** pixels, DWORD frameBytes)
+{
+    ICONINFO info;
+    std::memset(&info, 0, sizeof info);
+    *pixels = nullptr;
+    if (!GetIconInfo(icon, &info))
+        return false;
+    const DWORD size = info.hbmColor ? captureIconPixels(info.hbmColor, pixels) : 0;
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    if (size != 0 && size < frameBytes) {
+        delete[] *pixels;
+        *pixels = nullptr;
+        return false;
+    }
+    return size != 0;
+}
+
+} // namespace
 
 bool prepareFlash()
 {

@@ -1,11 +1,10 @@
 #include "tray/tray.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
-#include <cstring>
 
 #include "app/globals.h"
-#include "app/messages.h"
-#include "games/merge.h"
 
 #if defined(_WIN32) && !defined(_WIN64)
 // The full form ending with guidItem and hBalloonIcon, as the shell of Vista and later
@@ -15,78 +14,46 @@ static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA must be the 508-b
 
 namespace {
 
-NOTIFYICONDATAA emptyData(HWND window)
+// Every call names the icon by mainWindow and TRAY_ICON_ID and leaves zero whatever it
+// does not set: no balloon, no state, no guid. NIF_MESSAGE always comes with the
+// callback message.
+void notifyShell(DWORD message, UINT flags, HICON icon, const char* tip)
 {
-    NOTIFYICONDATAA data;
-    std::memset(&data, 0, sizeof data);
+    NOTIFYICONDATAA data = {};
     data.cbSize = sizeof data;
-    data.hWnd = window;
+    data.hWnd = mainWindow;
     data.uID = TRAY_ICON_ID;
-    return data;
-}
-
-} // namespace
-
-NOTIFYICONDATAA trayAddData(HWND window, HICON icon)
-{
-    NOTIFYICONDATAA data = emptyData(window);
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = WM_TRAYICON;
+    data.uFlags = flags;
+    if (flags & NIF_MESSAGE) {
+        data.uCallbackMessage = WM_TRAYICON;
+    }
     data.hIcon = icon;
-    static_assert(sizeof TRAY_TIP_NAME <= sizeof data.szTip, "the name fits the tooltip");
-    std::memcpy(data.szTip, TRAY_TIP_NAME, sizeof TRAY_TIP_NAME);
-    return data;
+    lstrcpynA(data.szTip, tip, sizeof data.szTip);
+    Shell_NotifyIconA(message, &data);
 }
 
-NOTIFYICONDATAA traySetIconData(HWND window, HICON icon)
-{
-    NOTIFYICONDATAA data = emptyData(window);
-    data.uFlags = NIF_ICON;
-    data.hIcon = icon;
-    return data;
-}
-
-NOTIFYICONDATAA trayTipData(HWND window, int waiting)
-{
-    NOTIFYICONDATAA data = emptyData(window);
-    data.uFlags = NIF_MESSAGE | NIF_TIP;
-    data.uCallbackMessage = WM_TRAYICON;
-    // snprintf truncates and terminates within the buffer; the longest count
-    // ("-2147483648") gives 37 bytes, well within 128.
-    std::snprintf(data.szTip, sizeof data.szTip, TRAY_TIP_FORMAT, waiting);
-    return data;
-}
-
-NOTIFYICONDATAA trayRemoveData(HWND window)
-{
-    return emptyData(window);
-}
-
-BOOL trayNotify(DWORD message, NOTIFYICONDATAA& data)
-{
-    return Shell_NotifyIconA(message, &data);
-}
+}  // namespace
 
 void trayAdd()
 {
-    NOTIFYICONDATAA data = trayAddData(mainWindow, smallIcon);
-    trayNotify(NIM_ADD, data);
+    notifyShell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, smallIcon, "Turnbell");
 }
 
 void traySetIcon(HICON icon)
 {
-    NOTIFYICONDATAA data = traySetIconData(mainWindow, icon);
-    trayNotify(NIM_MODIFY, data);
+    notifyShell(NIM_MODIFY, NIF_ICON, icon, "");
 }
 
-void trayUpdateTip()
+void trayUpdateTip(int waiting)
 {
-    NOTIFYICONDATAA data = trayTipData(mainWindow, waitingCount);
-    trayNotify(NIM_MODIFY, data);
+    // The tooltip has no singular form. The longest count ("-2147483648") makes 37
+    // bytes, well within the tooltip's 128.
+    char tip[sizeof NOTIFYICONDATAA::szTip];
+    std::snprintf(tip, sizeof tip, "Turnbell - %d games waiting", waiting);
+    notifyShell(NIM_MODIFY, NIF_MESSAGE | NIF_TIP, nullptr, tip);
 }
 
 void trayRemove()
 {
-    NOTIFYICONDATAA data = trayRemoveData(mainWindow);
-    trayNotify(NIM_DELETE, data);
+    notifyShell(NIM_DELETE, 0, nullptr, "");
 }

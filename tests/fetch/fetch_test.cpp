@@ -39,7 +39,7 @@ struct Fetch {
 
 Fetch fetchFromSite(char* buffer, const char* name, const FetchTimeouts& timeouts = SHORT_TIMEOUTS) {
     const auto start = std::chrono::steady_clock::now();
-    const int result = fetchSearchPageFrom(siteHost(), sitePort(), buffer, name, timeouts);
+    const int result = fetchSearchPage({siteHost(), sitePort(), timeouts}, buffer, name);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     return {result, elapsed.count()};
 }
@@ -190,7 +190,7 @@ TEST_F(FetchTest, ConnectionClosedMidBodyKeepsWhatArrived) {
 TEST_F(FetchTest, LocalhostReachesASiteOnTheIpv4Loopback) {
     // A plain build's site host is "localhost"; the test site listens on 127.0.0.1.
     setScenario(bytesAnswer(500));
-    const int result = fetchSearchPageFrom("localhost", sitePort(), buffer.get(), "Ann", SHORT_TIMEOUTS);
+    const int result = fetchSearchPage({"localhost", sitePort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
     EXPECT_EQ(result, 500);
     const std::string log = siteControl("GET", "/_control/log");
     EXPECT_NE(log.find("\"client\": \"127.0.0.1\""), std::string::npos) << log;
@@ -199,7 +199,7 @@ TEST_F(FetchTest, LocalhostReachesASiteOnTheIpv4Loopback) {
 
 TEST_F(FetchTest, NoServerListeningFailsAtOnce) {
     const auto start = std::chrono::steady_clock::now();
-    const int result = fetchSearchPageFrom("127.0.0.1", closedPort(), buffer.get(), "Ann", SHORT_TIMEOUTS);
+    const int result = fetchSearchPage({"127.0.0.1", closedPort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(result, -1);
     EXPECT_LT(elapsed.count(), 5.0);
@@ -232,9 +232,9 @@ TEST_F(FetchTest, StalledServerIsGivenUpAfterTheReceiveTimeout) {
 
 TEST_F(FetchTest, DefaultTimeoutsEndAStall) {
     setScenario(R"({"default": {"silent": true}})");
-    const Fetch fetch = fetchFromSite(buffer.get(), "Ann", DEFAULT_FETCH_TIMEOUTS);
+    const Fetch fetch = fetchFromSite(buffer.get(), "Ann", BUILT_IN_SITE.timeouts);
     EXPECT_EQ(fetch.result, -1);
-    const double expected = DEFAULT_FETCH_TIMEOUTS.receiveMs / 1000.0;
+    const double expected = BUILT_IN_SITE.timeouts.receiveMs / 1000.0;
     EXPECT_GE(fetch.seconds, expected - 1.0);
     EXPECT_LT(fetch.seconds, expected + 10.0);
     std::printf("[ measured ] no answer, default time-outs: gave up after %.2f s\n", fetch.seconds);
@@ -272,12 +272,11 @@ TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads) {
     EXPECT_LT(fetch.seconds, 5.0);
 }
 
-TEST(SearchRequestDecisions, BodyThatDoesNotFitIsRefused) {
-    std::unique_ptr<char[]> buffer(new char[REPLY_BUFFER_SIZE]);
-    EXPECT_EQ(formatSearchBody(buffer.get(), "Ann+Lee"), 50);
-    EXPECT_STREQ(buffer.get(), "pJeu=&pLoginJ=Ann+Lee&pidP=&pLibP=&pEtat=2&pPage=1");
+TEST_F(FetchTest, ABodyThatDoesNotFitTheBufferIsNotSent) {
+    setScenario(bytesAnswer(500));
     const std::string huge(REPLY_BUFFER_SIZE, 'x');
-    EXPECT_EQ(formatSearchBody(buffer.get(), huge.c_str()), -1);
+    EXPECT_EQ(fetchFromSite(buffer.get(), huge.c_str()).result, -1);
+    EXPECT_EQ(requestCount(), 0);
 }
 
 }  // namespace

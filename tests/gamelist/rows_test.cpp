@@ -12,11 +12,13 @@ std::unique_ptr<GameRecord> game(const char* id, const char* type, bool myTurn) 
 
 int sign(int value) { return (value > 0) - (value < 0); }
 
-TEST(CompareGames, WaitingFirstThenTypeBytes) {
+TEST(CompareRowIds, WaitingFirstThenTypeBytes) {
+    // Game 1 of the first type against game 2 of the second: an equal pair falls back to
+    // the ids, so 1 before 2.
     struct Case { const char* typeA; bool turnA; const char* typeB; bool turnB; int order; } cases[] = {
         {"Zebra", true, "Abc", false, -1},
         {"Abc", false, "Zebra", true, 1},
-        {"Abc", true, "Abc", true, 0},
+        {"Abc", true, "Abc", true, -1},
         {"Chess", false, "chess", false, -1},   // upper case before lower case
         {"chess", false, "Chess", false, 1},
         {"Go", false, "Gomoku", false, -1},      // a prefix first
@@ -24,11 +26,13 @@ TEST(CompareGames, WaitingFirstThenTypeBytes) {
         {"", false, "A", false, -1},
         {"\xe9t\xe9", false, "zoo", false, 1},   // bytes above 0x7f are unsigned
         {"zoo", false, "\xe9t\xe9", false, -1},
-        {"Same", false, "Same", false, 0},
+        {"Same", false, "Same", false, -1},
     };
     for (const auto& c : cases) {
-        auto a = game("1", c.typeA, c.turnA), b = game("2", c.typeB, c.turnB);
-        EXPECT_EQ(sign(compareGames(*a, *b)), c.order) << c.typeA << " / " << c.typeB;
+        GameList games;
+        games.push_back(game("1", c.typeA, c.turnA));
+        games.push_back(game("2", c.typeB, c.turnB));
+        EXPECT_EQ(sign(compareRowIds(games, 1, 2)), c.order) << c.typeA << " / " << c.typeB;
     }
 }
 
@@ -55,18 +59,18 @@ TEST(CompareRowIds, LooksBothGamesUpAndBreaksTiesByNumericId) {
     for (const auto& c : cases) EXPECT_EQ(sign(compareRowIds(games, c.id1, c.id2)), c.order) << c.id1 << " vs " << c.id2;
 }
 
-TEST(IsWaitingRow, TheFirstGameWithTheIdDecides) {
+TEST(GameForRow, TheFirstGameWithTheIdAndNoneBeyondInt) {
     GameList games;
     games.push_back(game("3", "A", false));
     games.push_back(game("3", "A", true));
     games.push_back(game("", "A", true));
     games.push_back(game("8", "A", true));
-    EXPECT_FALSE(isWaitingRow(games, 3));
-    EXPECT_TRUE(isWaitingRow(games, 0));
-    EXPECT_TRUE(isWaitingRow(games, 8));
-    EXPECT_FALSE(isWaitingRow(games, 4)) << "no such game";
-    EXPECT_FALSE(isWaitingRow(games, 4294967304LL)) << "beyond int";
-    EXPECT_FALSE(isWaitingRow(GameList(), 0));
+    EXPECT_EQ(gameForRow(games, 3), games[0].get());
+    EXPECT_EQ(gameForRow(games, 0), games[2].get());
+    EXPECT_EQ(gameForRow(games, 8), games[3].get());
+    EXPECT_EQ(gameForRow(games, 4), nullptr) << "no such game";
+    EXPECT_EQ(gameForRow(games, 4294967304LL), nullptr) << "beyond int, not 8 by truncation";
+    EXPECT_EQ(gameForRow(GameList(), 0), nullptr);
 }
 
 }  // namespace

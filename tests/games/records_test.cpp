@@ -92,16 +92,16 @@ protected:
 };
 
 TEST_F(CurrentGames, FindGameByIdTakesTheFirstMatch) {
-    EXPECT_EQ(findGameById(7), nullptr);
+    EXPECT_EQ(findGameById(currentGames, 7), nullptr);
     currentGames.push_back(gameWithId("a?id=7"));
     currentGames.push_back(gameWithId("b?id=007"));
     currentGames.push_back(gameWithId("c"));
     currentGames.push_back(gameWithId("d?id=000"));
-    ASSERT_NE(findGameById(7), nullptr);
-    EXPECT_EQ(findGameById(7)->link, "a?id=7");
-    ASSERT_NE(findGameById(0), nullptr);
-    EXPECT_EQ(findGameById(0)->link, "c");
-    EXPECT_EQ(findGameById(8), nullptr);
+    ASSERT_NE(findGameById(currentGames, 7), nullptr);
+    EXPECT_EQ(findGameById(currentGames, 7)->link, "a?id=7");
+    ASSERT_NE(findGameById(currentGames, 0), nullptr);
+    EXPECT_EQ(findGameById(currentGames, 0)->link, "c");
+    EXPECT_EQ(findGameById(currentGames, 8), nullptr);
 }
 
 TEST_F(CurrentGames, ClearDestroysEveryRecord) {
@@ -109,7 +109,7 @@ TEST_F(CurrentGames, ClearDestroysEveryRecord) {
     currentGames.push_back(gameWithPlayers({"cid"}));
     clearGameList(currentGames);
     EXPECT_TRUE(currentGames.empty());
-    EXPECT_EQ(findGameById(0), nullptr);
+    EXPECT_EQ(findGameById(currentGames, 0), nullptr);
 }
 
 }  // namespace

@@ -41,30 +41,4 @@ TEST(FixedUrls, SiteAndHomepageAddresses) {
     EXPECT_EQ(homepageUrl(), std::string("http://") + TURNBELL_HOMEPAGE_HOST);
 }
 
-GameList gamesWithTurns(std::initializer_list<bool> turns) {
-    GameList games;
-    int n = 0;
-    for (bool turn : turns) {
-        const std::string link = "jeu.php?id=" + std::to_string(++n);
-        games.push_back(makeGameRecord(link.data(), link.size(), "T", nullptr, nullptr, turn));
-    }
-    return games;
-}
-
-TEST(PlayNowGame, FirstWaitingGameElseFirstGameElseNone) {
-    struct Case { std::initializer_list<bool> turns; int chosen; } cases[] = {
-        {{false, true, true}, 1},
-        {{true, false}, 0},
-        {{false, false, false}, 0},
-        {{false}, 0},
-        {{false, false, true}, 2},
-        {{}, -1},
-    };
-    for (const auto& c : cases) {
-        GameList games = gamesWithTurns(c.turns);
-        const GameRecord* expected = c.chosen < 0 ? nullptr : games[c.chosen].get();
-        EXPECT_EQ(playNowGame(games), expected) << "expected game " << c.chosen;
-    }
-}
-
 }  // namespace

@@ -1,6 +1,7 @@
 // The openers hand their URLs to the shell; a logging browser command shows what
 // arrived (tests/links/browser_log.h).
 #include "app/links.h"
+#include "games/records.h"
 
 #include <gtest/gtest.h>
 

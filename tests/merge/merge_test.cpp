@@ -131,7 +131,7 @@ TEST(MergeGames, DecidesWhatToTellTheUserOverSequencesOfDeliveries)
             ++step;
             GameList delivered = makeList(d.games);
             const MergeOutcome out =
-                mergeGames(current, delivered, s.notifyIcon, s.notifySound, s.soundFile);
+                mergeGameList(current, delivered, s.notifyIcon, s.notifySound, s.soundFile);
             EXPECT_EQ(out.waiting, d.waiting) << s.name << ", delivery " << step;
             EXPECT_EQ(out.newlyWaiting, d.newlyWaiting) << s.name << ", delivery " << step;
             EXPECT_STREQ(flashName(out.flash), flashName(d.flash)) << s.name << ", delivery " << step;
@@ -151,7 +151,7 @@ TEST(MergeGames, CurrentListBecomesMarkedDeepCopiesInPageOrder)
 
     GameList delivered = makeList({{"9", F}, {"6", T}, {"5", T}, {"", F}});
     delivered[1]->players.push_back(makePlayerRecord("bob", "p2", true));
-    mergeGames(current, delivered, true, true, "");
+    mergeGameList(current, delivered, true, true, "");
 
     // The carry-over writes the delivered marks: only "5" was waiting and told before.
     EXPECT_FALSE(delivered[0]->notified);

@@ -1,5 +1,6 @@
-// mergeGameList on the UI thread: the waiting count, the flash timer and the sound,
-// with the settings as the user left them.
+// A delivered game list on the UI thread, through the program's own window procedure:
+// the waiting count, the flash timer and the sound, with the settings as the user left
+// them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,8 +12,9 @@
 #include <vector>
 
 #include "app/globals.h"
-#include "app/messages.h"
+#include "app/wndproc.h"
 #include "games/merge.h"
+#include "poller/poller.h"
 #include "settings/settings.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
@@ -25,7 +27,7 @@ protected:
     static void SetUpTestSuite()
     {
         appInstance = GetModuleHandleA(nullptr);
-        createHiddenMainWindow("WC_MergeTest");
+        createHiddenMainWindow("WC_MergeTest", mainWindowProc);
     }
     static void TearDownTestSuite()
     {
@@ -63,11 +65,12 @@ GameList gamesOf(const std::vector<std::pair<const char*, bool>>& games)
     return list;
 }
 
-// Delivers a list the way the poller does: the merge, then the poller's own clean-up.
+// Delivers a list the way the poller does: sent to mainWindow, then the poller's own
+// clean-up.
 void deliver(const std::vector<std::pair<const char*, bool>>& games)
 {
     GameList list = gamesOf(games);
-    mergeGameList(&list);
+    SendMessageA(mainWindow, WM_GAMELIST, 0, reinterpret_cast<LPARAM>(&list));
     clearGameList(list);
 }
 
@@ -86,7 +89,6 @@ TEST_F(Merge, NewlyWaitingGamesStartTheFlashAndNoWaitingGameStopsIt)
     deliver({{"1", true}, {"2", false}});
     EXPECT_EQ(waitingCount, 1);
     ASSERT_EQ(currentGames.size(), 2u);
-    EXPECT_EQ(flashCounter, 0);
     EXPECT_TRUE(flashTimerTicksWithin(2000)) << "the flash runs";
 
     deliver({{"1", false}, {"2", false}});
@@ -145,7 +147,7 @@ TEST_F(Merge, SoundNeitherFailsNorHoldsUpTheUiThread)
 TEST_F(Merge, ANullDeliveryChangesNothing)
 {
     deliver({{"1", true}});
-    mergeGameList(nullptr);
+    SendMessageA(mainWindow, WM_GAMELIST, 0, 0);
     EXPECT_EQ(waitingCount, 1);
     EXPECT_EQ(currentGames.size(), 1u);
 }

@@ -123,7 +123,7 @@ TEST_F(PollCycle, AnEmptyOrFailedPollDeliversNothingAndLeavesNothing)
     }
 
     // No server at all.
-    pollerSitePort = closedPort();
+    pollerSite.port = closedPort();
     deliveryCount = 0;
     EXPECT_EQ(pollOnceCountingBlocks(), 0);
     EXPECT_EQ(deliveryCount, 0);

@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "app/globals.h"
-#include "app/messages.h"
 #include "poller/poller.h"
 #include "settings/settings_win.h"
 
@@ -46,9 +45,7 @@ LRESULT CALLBACK receiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void aimPollerAtTestSite(DWORD receiveTimeoutMs)
 {
-    pollerSiteHost = siteHost();
-    pollerSitePort = sitePort();
-    pollerFetchTimeouts = {2000, 2000, receiveTimeoutMs};
+    pollerSite = {siteHost(), sitePort(), {2000, 2000, receiveTimeoutMs}};
 }
 
 void setUserName(const char* name)

@@ -64,7 +64,14 @@ protected:
     }
     void SetUp() override { store(START); }
 
-    INT_PTR run(std::vector<DialogStep> steps) { return runDialog(IDD_SETTINGS, settingsDialogProc, std::move(steps)); }
+    // Opens the dialog as the tray menu does, runs the steps in it and returns its result.
+    INT_PTR run(std::vector<DialogStep> steps) {
+        return runDialog(
+            [] {
+                return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, settingsDialogProc, 0);
+            },
+            std::move(steps));
+    }
 };
 
 TEST_F(SettingsDialog, OkStoresTheEditedControls) {

@@ -92,10 +92,9 @@ std::string windowText(HWND window) {
 
 std::string controlText(HWND dialog, int id) { return windowText(GetDlgItem(dialog, id)); }
 
-INT_PTR runDialog(int templateId, DLGPROC procedure, std::vector<DialogStep> steps) {
+INT_PTR runDialog(const std::function<INT_PTR()>& open, std::vector<DialogStep> steps) {
     DialogDriver driver(std::move(steps));
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId),
-                                           nullptr, procedure, 0);
+    const INT_PTR result = open();
     EXPECT_TRUE(driver.allStepsDone());
     return result;
 }

@@ -42,10 +42,10 @@ private:
     bool timedOut_ = false;
 };
 
-// Opens the modal dialog templateId of this module with procedure, unowned, runs the
-// steps in it and returns the dialog's result; the test fails when a step was left
-// undone.
-INT_PTR runDialog(int templateId, DLGPROC procedure, std::vector<DialogStep> steps);
+// Runs open, which opens a modal dialog and returns when it has closed, with the steps
+// driving the dialog meanwhile; returns what open returns. The test fails when a step
+// was left undone.
+INT_PTR runDialog(const std::function<INT_PTR()>& open, std::vector<DialogStep> steps);
 
 // The dialog of this thread that takes input now, or null.
 HWND activeDialog();

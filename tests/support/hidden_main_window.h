@@ -7,16 +7,17 @@
 #include <cstring>
 
 #include "app/globals.h"
-#include "app/messages.h"
+#include "tray/flash.h"
 
-// Registers a plain window class and creates mainWindow as the program does: a zero-sized
-// WS_POPUP top-level window that is never shown. appInstance must be set.
-inline void createHiddenMainWindow(const char* className)
+// Registers a window class with the given procedure (a plain one by default) and creates
+// mainWindow as the program does: a zero-sized WS_POPUP top-level window that is never
+// shown. appInstance must be set.
+inline void createHiddenMainWindow(const char* className, WNDPROC procedure = DefWindowProcA)
 {
     WNDCLASSEXA wc;
     std::memset(&wc, 0, sizeof wc);
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpfnWndProc = procedure;
     wc.hInstance = appInstance;
     wc.lpszClassName = className;
     RegisterClassExA(&wc);
