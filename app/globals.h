@@ -1,4 +1,7 @@
 // The UI handles, each set once by startup on the UI thread and only read afterwards.
+// The tray, the flash, the dialogs and the poller's delivery read them: the one edge
+// from those modules up into app, kept because these handles belong to the whole
+// process and exist before any of those modules runs.
 #pragma once
 
 #include <windows.h>

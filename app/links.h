@@ -24,5 +24,4 @@ void openGameLink(const std::string& link);
 // else the games-in-progress page.
 void playNow();
 void openSiteMainPage();
-void openGamesInProgressPage();
 void openHomepage();

@@ -33,11 +33,10 @@ void playNow() {
         }
     }
     if (currentGames.empty())
-        openGamesInProgressPage();
+        shellOpen("open", gamesInProgressUrl());
     else
         openGameLink(currentGames.front()->link);
 }
 
 void openSiteMainPage() { shellOpen("open", siteMainPageUrl()); }
-void openGamesInProgressPage() { shellOpen("open", gamesInProgressUrl()); }
 void openHomepage() { shellOpen("open", homepageUrl()); }

@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "app/globals.h"
-#include "app/links.h"
+#include "app/links.h"   // a game opens as from "Play now": one place turns links into URLs
 #include "gamelist/gamelist.h"
 #include "gamelist/rows.h"
 #include "games/records.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "poller/poller.h"
+#include "poller/poller.h"   // wakeEvent: every save wakes the poller, by design
 
 CRITICAL_SECTION settingsLock;
 

@@ -40,7 +40,6 @@ protected:
 
 TEST_F(LinksTest, FixedAddressesOpenInTheBrowser) {
     expectOpens(openSiteMainPage, ROOT + "index.php");
-    expectOpens(openGamesInProgressPage, ROOT + "index.php?p=encours");
     // The shell hands the bare host on as a URL with its root path.
     expectOpens(openHomepage, std::string("http://") + TURNBELL_HOMEPAGE_HOST + "/");
 }
