@@ -69,5 +69,5 @@ read -r mx my mw mh <<<"$tb_menu"
 # The menu, and below it the taskbar's right end with the icon.
 save_crop "$work/menu.png" $((mx - 40)) $((my - 20)) $((TB_DESKTOP_W - mx + 40)) $((TB_DESKTOP_H - my + 20)) \
   "$docs/tray-menu.png"
-xdotool mousemove $((mx + 30)) $((my + mh - 11)) click 1
+tb_click_menu_item exit
 tb_turnbell_wait 20 || die "Turnbell did not exit"

@@ -129,10 +129,7 @@ read -r ix iy iw ih <<<"$icon"
 cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
 step "TaskbarCreated brought the icon back at $ix,$iy"
 
-# The tray menu opens beside the pointer. Wine gives a tray menu no keyboard focus
-# here, so its items are clicked as a person would: the first item's middle is 10
-# pixels below the menu's top, each further item 17 pixels lower, and the last one,
-# "E&xit", sits 12 pixels above its bottom.
+# The tray menu opens beside the pointer; its items are clicked where they are drawn.
 open_menu() {
   tb_open_menu "$cx" "$cy" "$work" || must "a right click on the icon did not open the menu"
   read -r mx my mw mh <<<"$tb_menu"
@@ -142,7 +139,7 @@ open_menu() {
 # "Play now" opens the game that waits for the user in the browser.
 open_menu
 step "menu at $mx,$my size ${mw}x$mh"
-xdotool mousemove $((mx + 30)) $((my + 27)) click 1
+tb_click_menu_item playnow
 browsed() { grep -q . "$work/opened.txt" 2>/dev/null; }
 tb_wait 15 browsed || fail "Play now opened nothing"
 opened=$(head -n1 "$work/opened.txt" 2>/dev/null)
@@ -151,7 +148,7 @@ step "Play now opened $opened"
 
 # The menu's "E&xit" ends the program with exit code 0 and the settings are kept.
 open_menu
-xdotool mousemove $((mx + 30)) $((my + mh - 12)) click 1
+tb_click_menu_item exit
 tb_turnbell_wait 20 || must "E&xit did not end the program"
 [ "$tb_turnbell_status" -eq 0 ] || fail "exit code $tb_turnbell_status"
 step "exit code $tb_turnbell_status"

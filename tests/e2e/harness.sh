@@ -21,6 +21,8 @@
 #   tb_shot FILE                   screenshot of the whole display
 #   tb_tray_icon FILE              x y w h of the tray icon found in a screenshot
 #   tb_region_stats FILE W H X Y   mean red, green and blue of a region, 0-255
+#   tb_open_menu X Y DIR           right-clicks the icon, waits for the menu: tb_menu="x y w h"
+#   tb_click_menu_item ITEM        clicks "playnow" or "exit" in that menu
 
 TB_IMAGEMAGICK=/usr/bin        # ImageMagick's convert and import
 tb_site_pid=""
@@ -218,6 +220,21 @@ tb_changed_box() {
   [[ "$box" =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] || return 1
   [ "${BASH_REMATCH[1]}" -gt 0 ] || return 1
   echo $(( BASH_REMATCH[3] + x )) $(( BASH_REMATCH[4] + y )) "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+}
+
+# Clicks an item of the tray menu that tb_open_menu found: "playnow" or "exit". Wine
+# gives a tray menu no keyboard focus in the virtual desktop, so items are clicked as a
+# person would: the first item's middle lies 10 pixels below the menu's top and each
+# further item 17 pixels lower; the last one, "E&xit", lies 12 pixels above its bottom.
+tb_click_menu_item() {
+  local mx my mw mh y
+  read -r mx my mw mh <<<"$tb_menu"
+  case $1 in
+    playnow) y=$((my + 10 + 17)) ;;
+    exit) y=$((my + mh - 12)) ;;
+    *) echo "tb_click_menu_item: no item $1" >&2; return 1 ;;
+  esac
+  xdotool mousemove $((mx + 30)) "$y" click 1
 }
 
 # Right-clicks the tray icon at ($1, $2) and waits for the popup menu, using $3 as a
