@@ -8,7 +8,7 @@
 
 extern HINSTANCE appInstance;
 extern HWND mainWindow;
-extern HICON largeIcon;       // IDI_MAIN at the large system icon size
-extern HICON smallIcon;       // IDI_MAIN at the small size: the tray image
-extern HICON alertIcon;       // IDI_ALERT at the small size: only the flash reads it
+extern HICON largeIcon;  // IDI_MAIN at the large system icon size
+extern HICON smallIcon;  // IDI_MAIN at the small size: the tray image
+extern HICON alertIcon;  // IDI_ALERT at the small size: only the flash reads it
 extern UINT taskbarCreatedMsg;

@@ -14,7 +14,8 @@ std::string siteMainPageUrl() { return siteRootUrl() + "index.php"; }
 std::string gamesInProgressUrl() { return siteRootUrl() + "index.php?p=encours"; }
 std::string homepageUrl() { return std::string(HTTP_PREFIX) + TURNBELL_HOMEPAGE_HOST; }
 
-std::string gameLinkUrl(const std::string& link) {
+std::string gameLinkUrl(const std::string& link)
+{
     if (link.empty()) return std::string();
     std::string url = link;
     // The parser keeps the quotes of a quoted attribute value; one at each end goes.

@@ -5,7 +5,6 @@
 
 #include <string>
 
-
 // The URL a game link opens: surrounding double quotes dropped (one at each end at
 // most), and anything that does not start with "http://" put after the site root
 // "http://<site host>/" by plain concatenation. Empty when the link itself is empty,
@@ -13,10 +12,10 @@
 std::string gameLinkUrl(const std::string& link);
 
 // The fixed addresses.
-std::string siteRootUrl();            // http://<site host>/
-std::string siteMainPageUrl();        // http://<site host>/index.php
-std::string gamesInProgressUrl();     // http://<site host>/index.php?p=encours
-std::string homepageUrl();            // http://<homepage host>, no path
+std::string siteRootUrl();         // http://<site host>/
+std::string siteMainPageUrl();     // http://<site host>/index.php
+std::string gamesInProgressUrl();  // http://<site host>/index.php?p=encours
+std::string homepageUrl();         // http://<homepage host>, no path
 
 // Openers (UI thread). The browser is whatever the shell associates with http URLs.
 void openGameLink(const std::string& link);

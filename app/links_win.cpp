@@ -10,13 +10,15 @@
 namespace {
 
 // The fixed addresses use the "open" verb, a game link the default verb.
-void shellOpen(const char* verb, const std::string& url) {
+void shellOpen(const char* verb, const std::string& url)
+{
     ShellExecuteA(nullptr, verb, url.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
 }  // namespace
 
-void openGameLink(const std::string& link) {
+void openGameLink(const std::string& link)
+{
     const std::string url = gameLinkUrl(link);
     if (url.empty()) return;
     // The shell may hand the URL to a COM server. The apartment is entered once per
@@ -25,7 +27,8 @@ void openGameLink(const std::string& link) {
     shellOpen(nullptr, url);
 }
 
-void playNow() {
+void playNow()
+{
     for (const auto& game : currentGames) {
         if (game->myTurn) {
             openGameLink(game->link);

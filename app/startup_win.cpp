@@ -40,7 +40,7 @@ bool claimSettingsStore()
     char path[SETTINGS_PATH_SIZE];
     if (findSettingsFile(path)) {
         CharLowerA(path);
-        std::uint64_t hash = 14695981039346656037u;   // FNV-1a, 64 bits
+        std::uint64_t hash = 14695981039346656037u;  // FNV-1a, 64 bits
         for (const char* p = path; *p; ++p) {
             hash = (hash ^ static_cast<unsigned char>(*p)) * 1099511628211u;
         }
@@ -51,14 +51,14 @@ bool claimSettingsStore()
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
     const DWORD error = GetLastError();
     if (!mutex) {
-        return error != ERROR_ACCESS_DENIED;   // it exists, made by a copy running as another user
+        return error != ERROR_ACCESS_DENIED;  // it exists, made by a copy running as another user
     }
     return error != ERROR_ALREADY_EXISTS;
 }
 
 bool registerMainClass()
 {
-    WNDCLASSEXA windowClass{};
+    WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = mainWindowProc;
     windowClass.hInstance = appInstance;
@@ -73,11 +73,11 @@ bool registerMainClass()
 bool startup()
 {
     if (!claimSettingsStore()) {
-        return false;   // another copy runs on these settings: end before showing anything
+        return false;  // another copy runs on these settings: end before showing anything
     }
     // The game list's list view needs its window class; a statically linked program
     // gets it only by asking.
-    INITCOMMONCONTROLSEX controls{};
+    INITCOMMONCONTROLSEX controls = {};
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_LISTVIEW_CLASSES;
     InitCommonControlsEx(&controls);
@@ -102,7 +102,7 @@ bool startup()
     if (!mainWindow) {
         return false;
     }
-    trayAdd();   // when the shell is not up yet, "TaskbarCreated" adds the icon later
+    trayAdd();  // when the shell is not up yet, "TaskbarCreated" adds the icon later
     loadSettings();
     if (Settings.userName[0] == '\0') {
         // Handled once the message loop runs, that is after the poller has started.
@@ -113,7 +113,7 @@ bool startup()
 
 int runMessageLoop()
 {
-    MSG message{};
+    MSG message = {};
     int result;
     // GetMessageA returns -1 only for an invalid window filter; it ends the loop too
     // rather than spinning on the same error.

@@ -28,7 +28,8 @@ void showTrayMenu()
     GetCursorPos(&cursor);
     // Without the foreground the menu would stay open when the user clicks elsewhere.
     SetForegroundWindow(mainWindow);
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, mainWindow, nullptr);
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, cursor.x, cursor.y, 0, mainWindow,
+                   nullptr);
     // A notification-area menu needs its owner to get a message once it has closed, or
     // the next right-click may show the menu only for an instant.
     PostMessageA(mainWindow, WM_NULL, 0, 0);
@@ -53,11 +54,12 @@ bool onCommand(WORD id)
     case ID_SETTINGS:
         // Whichever button closed the dialog, the settings are saved, and saving wakes
         // the poller: a poll with the new name follows at once.
-        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsDialogProc, 0);
+        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsDialogProc,
+                        0);
         saveSettings();
         return true;
     case ID_SHOWGAMES:
-        showGameList();   // from the menu the flash goes on
+        showGameList();  // from the menu the flash goes on
         return true;
     case ID_HOMEPAGE:
         openHomepage();
@@ -142,12 +144,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (onCommand(LOWORD(wParam))) {
             return 0;
         }
-        break;   // not ours: DefWindowProcA with the original arguments
+        break;  // not ours: DefWindowProcA with the original arguments
     case WM_TIMER:
         if (wParam == FLASH_TIMER) {
             flashStep();
         }
-        return 0;   // any other timer is not ours and is ignored
+        return 0;  // any other timer is not ours and is ignored
     case WM_TRAYICON:
         onTrayIcon(LOWORD(lParam));
         return 0;

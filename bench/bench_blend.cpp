@@ -15,8 +15,8 @@ void frameBlend(benchmark::State& state)
 {
     std::vector<std::uint32_t> normal(FRAME_PIXELS), alert(FRAME_PIXELS), out(FRAME_PIXELS);
     for (std::size_t i = 0; i < FRAME_PIXELS; ++i) {
-        normal[i] = i % 3 ? 0x00FF0000u : 0x00800000u;   // red body, maroon edge
-        alert[i] = i % 3 ? 0x00008000u : 0x00008080u;    // green body, teal edge
+        normal[i] = i % 3 ? 0x00FF0000u : 0x00800000u;  // red body, maroon edge
+        alert[i] = i % 3 ? 0x00008000u : 0x00008080u;   // green body, teal edge
     }
     int n = 0;
     for (auto _ : state) {
@@ -28,7 +28,7 @@ void frameBlend(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(FRAME_PIXELS));
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(frameBlend);
 BENCHMARK_MAIN();

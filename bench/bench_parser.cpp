@@ -40,31 +40,36 @@ const char* const benchUser = "Marguerite";
 std::string page;
 std::string loweredUser;
 
-bool loadPage(const char* path) {
+bool loadPage(const char* path)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     page.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !page.empty();
 }
 
-std::string lowered(std::string text) {
+std::string lowered(std::string text)
+{
     lowerBytes(&text[0], text.size());
     return text;
 }
 
-bool startsWithNoCase(const char* text, const char* prefix) {
+bool startsWithNoCase(const char* text, const char* prefix)
+{
     std::size_t n = std::strlen(prefix);
     return std::strlen(text) >= n && lowered(std::string(text, n)) == prefix;
 }
 
-bool endsWithNoCase(const char* text, const char* suffix) {
+bool endsWithNoCase(const char* text, const char* suffix)
+{
     std::size_t length = std::strlen(text), n = std::strlen(suffix);
     return length >= n && lowered(std::string(text + length - n, n)) == suffix;
 }
 
 // Leading blanks and non-breaking spaces (U+00A0 as Gumbo decodes "&nbsp;") and
 // trailing blanks removed.
-std::string trimmed(const std::string& text) {
+std::string trimmed(const std::string& text)
+{
     std::size_t start = 0;
     for (;;) {
         if (start < text.size() && (text[start] == ' ' || text[start] == '\t' ||
@@ -81,13 +86,15 @@ std::string trimmed(const std::string& text) {
     return text.substr(start, end - start);
 }
 
-const char* attribute(const GumboNode* node, const char* name) {
+const char* attribute(const GumboNode* node, const char* name)
+{
     const GumboAttribute* a = gumbo_get_attribute(&node->v.element.attributes, name);
     return a ? a->value : nullptr;
 }
 
 // The text of the node's first text child, or "".
-std::string firstText(const GumboNode* node) {
+std::string firstText(const GumboNode* node)
+{
     const GumboVector& children = node->v.element.children;
     for (unsigned i = 0; i < children.length; ++i) {
         auto child = static_cast<const GumboNode*>(children.data[i]);
@@ -96,7 +103,8 @@ std::string firstText(const GumboNode* node) {
     return std::string();
 }
 
-const GumboNode* firstChildElement(const GumboNode* node, GumboTag tag) {
+const GumboNode* firstChildElement(const GumboNode* node, GumboTag tag)
+{
     const GumboVector& children = node->v.element.children;
     for (unsigned i = 0; i < children.length; ++i) {
         auto child = static_cast<const GumboNode*>(children.data[i]);
@@ -122,7 +130,8 @@ struct TreeScan {
     std::string link;
     std::vector<std::unique_ptr<PlayerRecord>> players;
 
-    void finishGame() {
+    void finishGame()
+    {
         if (inGame && haveLink && haveBold) {
             std::size_t id = link.find("?id=");
             const char* idText = id == std::string::npos ? nullptr : link.data() + id + 4;
@@ -136,7 +145,8 @@ struct TreeScan {
         players.clear();
     }
 
-    void element(const GumboNode* node) {
+    void element(const GumboNode* node)
+    {
         const GumboElement& e = node->v.element;
         const char* cls = attribute(node, "class");
         if (titleSeen && cls && lowered(cls) == "cllisteentete") {
@@ -181,7 +191,8 @@ struct TreeScan {
         }
     }
 
-    void walk(const GumboNode* node) {
+    void walk(const GumboNode* node)
+    {
         if (node->type == GUMBO_NODE_TEXT) {
             if (!titleSeen) {
                 std::string text = lowered(node->v.text.text);
@@ -192,15 +203,15 @@ struct TreeScan {
         }
         if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT) return;
         if (node->type == GUMBO_NODE_ELEMENT) element(node);
-        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT
-                                          ? node->v.document.children
-                                          : node->v.element.children;
+        const GumboVector& children = node->type == GUMBO_NODE_DOCUMENT ? node->v.document.children
+                                                                        : node->v.element.children;
         for (unsigned i = 0; i < children.length; ++i)
             walk(static_cast<const GumboNode*>(children.data[i]));
     }
 };
 
-void gumboExtract(const std::string& html, GameList& out) {
+void gumboExtract(const std::string& html, GameList& out)
+{
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     TreeScan scan;
     scan.out = &out;
@@ -209,13 +220,15 @@ void gumboExtract(const std::string& html, GameList& out) {
     gumbo_destroy_output(&kGumboDefaultOptions, output);
 }
 
-void parserExtract(const std::string& html, GameList& out) {
+void parserExtract(const std::string& html, GameList& out)
+{
     parseSearchPage(html.data(), static_cast<int>(html.size()), out, benchUser);
 }
 
 // Stops the program with a message unless both extractions found the same games with
 // the same ids, links, turn flags, game types and players.
-void checkSameGames() {
+void checkSameGames()
+{
     GameList fromParser, fromGumbo;
     parserExtract(page, fromParser);
     gumboExtract(page, fromGumbo);
@@ -259,7 +272,8 @@ void checkSameGames() {
                 page.size(), fromParser.size(), waiting, benchUser, players);
 }
 
-void benchParser(benchmark::State& state) {
+void benchParser(benchmark::State& state)
+{
     for (auto _ : state) {
         GameList list;
         parserExtract(page, list);
@@ -270,7 +284,8 @@ void benchParser(benchmark::State& state) {
                             static_cast<int64_t>(page.size()));
 }
 
-void benchFloor(benchmark::State& state) {
+void benchFloor(benchmark::State& state)
+{
     const std::size_t n = page.size();
     for (auto _ : state) {
         std::unique_ptr<char[]> copy(new char[n]);
@@ -286,11 +301,11 @@ void benchFloor(benchmark::State& state) {
         }
         benchmark::DoNotOptimize(tags);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                            static_cast<int64_t>(n));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(n));
 }
 
-void benchGumbo(benchmark::State& state) {
+void benchGumbo(benchmark::State& state)
+{
     for (auto _ : state) {
         GameList list;
         gumboExtract(page, list);
@@ -306,17 +321,18 @@ void benchGumbo(benchmark::State& state) {
 // otherwise the best run.
 class RateReporter : public benchmark::ConsoleReporter {
 public:
-    explicit RateReporter(bool color)
-        : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
+    explicit RateReporter(bool color) : ConsoleReporter(color ? OO_ColorTabular : OO_Tabular) {}
 
-    double seconds(const std::string& name) const {
+    double seconds(const std::string& name) const
+    {
         auto median = medians.find(name);
         if (median != medians.end()) return median->second;
         auto best = bests.find(name);
         return best != bests.end() ? best->second : 0.0;
     }
 
-    void ReportRuns(const std::vector<Run>& runs) override {
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
         for (const Run& run : runs) {
             if (run.error_occurred) continue;
             double t = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
@@ -337,7 +353,8 @@ private:
 
 // A reporter of our own does not follow --benchmark_color, so the flag is read here:
 // colour on a terminal unless the flag says otherwise.
-bool wantColor(int argc, char** argv) {
+bool wantColor(int argc, char** argv)
+{
     bool color = isatty(fileno(stdout));
     const char flag[] = "--benchmark_color=";
     for (int i = 1; i < argc; ++i) {
@@ -350,13 +367,14 @@ bool wantColor(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const bool color = wantColor(argc, argv);
     benchmark::Initialize(&argc, argv);
     const char* path = argc > 1 ? argv[1] : TURNBELL_BENCH_PAGE;
     if (argc > 2 || !loadPage(path)) {
-        std::fprintf(stderr, "usage: %s [benchmark flags] [page.html]\ncannot read %s\n",
-                     argv[0], path);
+        std::fprintf(stderr, "usage: %s [benchmark flags] [page.html]\ncannot read %s\n", argv[0],
+                     path);
         return 1;
     }
     loweredUser = lowered(benchUser);
@@ -376,7 +394,8 @@ int main(int argc, char** argv) {
     double parserRate = rate("parser"), floorRate = rate("floor"), gumboRate = rate("gumbo");
     std::printf("\n");
     for (auto [name, value] : {std::pair<const char*, double>{"parser", parserRate},
-                               {"floor", floorRate}, {"gumbo", gumboRate}}) {
+                               {"floor", floorRate},
+                               {"gumbo", gumboRate}}) {
         if (value > 0) std::printf("%-7s %10.1f MB/s (10^6 bytes per CPU second)\n", name, value);
     }
     if (parserRate > 0 && gumboRate > 0) {

@@ -23,11 +23,16 @@ namespace {
 constexpr std::size_t replyLimit = REPLY_BUFFER_SIZE;
 
 const char* const markers[] = {
-    pageTitleMarker, pageTitleMarkerEnglish, sectionMarker, gameTypeMarker, gameMarker,
-    linkMarker, gameIdMarker, boldMarker, boldEndMarker, playerMarker, playerNameMarker, "",
+    pageTitleMarker,  pageTitleMarkerEnglish,
+    sectionMarker,    gameTypeMarker,
+    gameMarker,       linkMarker,
+    gameIdMarker,     boldMarker,
+    boldEndMarker,    playerMarker,
+    playerNameMarker, "",
 };
 
-std::ptrdiff_t plainFindBounded(const char* text, const char* needle, std::ptrdiff_t limit) {
+std::ptrdiff_t plainFindBounded(const char* text, const char* needle, std::ptrdiff_t limit)
+{
     const std::ptrdiff_t m = static_cast<std::ptrdiff_t>(std::strlen(needle));
     if (m == 0) return 0;
     for (std::ptrdiff_t i = 0; i <= limit - m; ++i) {
@@ -41,12 +46,14 @@ std::ptrdiff_t plainFindBounded(const char* text, const char* needle, std::ptrdi
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     if (size == 0) return 0;
     const std::size_t nameLength = data[0] % 32 < size - 1 ? data[0] % 32 : size - 1;
     std::string name(reinterpret_cast<const char*>(data) + 1, nameLength);
     name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
-    const std::size_t replyLength = size - 1 - nameLength > replyLimit ? replyLimit : size - 1 - nameLength;
+    const std::size_t replyLength =
+        size - 1 - nameLength > replyLimit ? replyLimit : size - 1 - nameLength;
 
     std::unique_ptr<char[]> reply(new char[replyLength]);
     if (replyLength) std::memcpy(reply.get(), data + 1 + nameLength, replyLength);

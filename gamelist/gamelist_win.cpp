@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "app/globals.h"
-#include "app/links.h"   // a game opens as from "Play now": one place turns links into URLs
+#include "app/links.h"  // a game opens as from "Play now": one place turns links into URLs
 #include "gamelist/gamelist.h"
 #include "gamelist/rows.h"
 #include "games/records.h"
@@ -17,10 +17,14 @@ namespace {
 constexpr COLORREF WAITING_ROW_COLOUR = RGB(255, 127, 127);
 static_assert(WAITING_ROW_COLOUR == 0x007F7FFF, "COLORREF keeps red in the low byte");
 
-struct Column { const char* header; int width; };
+struct Column {
+    const char* header;
+    int width;
+};
 const Column COLUMNS[] = {{"Game ID", 60}, {"Game Type", 150}, {"Players", 250}};
 
-void insertColumns(HWND list) {
+void insertColumns(HWND list)
+{
     for (int i = 0; i < 3; ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH;
@@ -30,7 +34,8 @@ void insertColumns(HWND list) {
     }
 }
 
-void setSubItemText(HWND list, int row, int subItem, const std::string& text) {
+void setSubItemText(HWND list, int row, int subItem, const std::string& text)
+{
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = row;
@@ -40,12 +45,14 @@ void setSubItemText(HWND list, int row, int subItem, const std::string& text) {
 }
 
 // Every game is inserted at the top; the sort puts the rows in their order afterwards.
-void insertRow(HWND list, const GameRecord& game) {
+void insertRow(HWND list, const GameRecord& game)
+{
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.pszText = const_cast<char*>(game.gameId.c_str());
     item.lParam = gameIdNumber(game.gameId);
-    const int row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const int row =
+        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
     setSubItemText(list, row, 1, game.gameType);
     setSubItemText(list, row, 2, joinPlayerNames(game));
 }
@@ -53,7 +60,8 @@ void insertRow(HWND list, const GameRecord& game) {
 // Puts the Close button, at its own size, into the bottom-right corner, 4 pixels in;
 // the list starts 4 pixels from the left and top, reaches the right edge itself and
 // ends 4 pixels above the button.
-BOOL layoutGameList(HWND dialog) {
+BOOL layoutGameList(HWND dialog)
+{
     constexpr int MARGIN = 4;
     HWND button = GetDlgItem(dialog, IDCANCEL);
     HWND list = GetDlgItem(dialog, IDC_GAMELIST);
@@ -64,16 +72,19 @@ BOOL layoutGameList(HWND dialog) {
     const int buttonHeight = buttonRect.bottom - buttonRect.top;
     MoveWindow(button, client.right - buttonWidth - MARGIN, client.bottom - buttonHeight - MARGIN,
                buttonWidth, buttonHeight, TRUE);
-    MoveWindow(list, MARGIN, MARGIN, client.right - MARGIN, client.bottom - buttonHeight - 3 * MARGIN, TRUE);
+    MoveWindow(list, MARGIN, MARGIN, client.right - MARGIN,
+               client.bottom - buttonHeight - 3 * MARGIN, TRUE);
     return TRUE;
 }
 
 // LVM_SORTITEMS comparator over the rows' numeric game ids.
-int CALLBACK compareGameRows(LPARAM lParam1, LPARAM lParam2, LPARAM) {
+int CALLBACK compareGameRows(LPARAM lParam1, LPARAM lParam2, LPARAM)
+{
     return compareRowIds(currentGames, lParam1, lParam2);
 }
 
-void initGameList(HWND dialog) {
+void initGameList(HWND dialog)
+{
     HWND list = GetDlgItem(dialog, IDC_GAMELIST);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     insertColumns(list);
@@ -86,13 +97,15 @@ void initGameList(HWND dialog) {
 
 // A dialog procedure hands a notification's result back through DWLP_MSGRESULT, which
 // is pointer-sized: SetWindowLongPtrA keeps it right on 64-bit Windows too.
-BOOL notifyResult(HWND dialog, LRESULT result) {
+BOOL notifyResult(HWND dialog, LRESULT result)
+{
     SetWindowLongPtrA(dialog, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
 // Asks for a notification per row, and paints the rows of waiting games light red.
-BOOL onCustomDraw(HWND dialog, NMLVCUSTOMDRAW* draw) {
+BOOL onCustomDraw(HWND dialog, NMLVCUSTOMDRAW* draw)
+{
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
         return notifyResult(dialog, CDRF_NOTIFYITEMDRAW);
@@ -107,25 +120,32 @@ BOOL onCustomDraw(HWND dialog, NMLVCUSTOMDRAW* draw) {
 }
 
 // Opens the game under the mouse; a click below the last row (item -1) finds no row.
-BOOL onDoubleClick(HWND dialog, const NMITEMACTIVATE* activate) {
+BOOL onDoubleClick(HWND dialog, const NMITEMACTIVATE* activate)
+{
     LVITEMA item = {};
     item.mask = LVIF_PARAM;
     item.iItem = activate->iItem;
-    if (!SendMessageA(GetDlgItem(dialog, IDC_GAMELIST), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+    if (!SendMessageA(GetDlgItem(dialog, IDC_GAMELIST), LVM_GETITEMA, 0,
+                      reinterpret_cast<LPARAM>(&item)))
         return TRUE;
     if (const GameRecord* game = gameForRow(currentGames, item.lParam)) openGameLink(game->link);
     return TRUE;
 }
 
-BOOL onNotify(HWND dialog, NMHDR* header) {
+BOOL onNotify(HWND dialog, NMHDR* header)
+{
     switch (header->code) {
-    case NM_CUSTOMDRAW: return onCustomDraw(dialog, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
-    case NM_DBLCLK: return onDoubleClick(dialog, reinterpret_cast<NMITEMACTIVATE*>(header));
-    default: return FALSE;
+    case NM_CUSTOMDRAW:
+        return onCustomDraw(dialog, reinterpret_cast<NMLVCUSTOMDRAW*>(header));
+    case NM_DBLCLK:
+        return onDoubleClick(dialog, reinterpret_cast<NMITEMACTIVATE*>(header));
+    default:
+        return FALSE;
     }
 }
 
-INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
     switch (message) {
     case WM_INITDIALOG:
         initGameList(dialog);
@@ -146,6 +166,7 @@ INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 }  // namespace
 
-void showGameList() {
+void showGameList()
+{
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), mainWindow, gameListDialogProc, 0);
 }

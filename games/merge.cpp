@@ -11,13 +11,12 @@ void carryOverNotified(const GameList& previous, GameList& delivered)
 {
     for (auto& d : delivered) {
         for (const auto& p : previous) {
-            if (p->gameId == d->gameId)
-                d->notified = p->notified && p->myTurn;
+            if (p->gameId == d->gameId) d->notified = p->notified && p->myTurn;
         }
     }
 }
 
-} // namespace
+}  // namespace
 
 MergeOutcome mergeGameList(GameList& current, GameList& delivered, bool notifyIcon,
                            bool notifySound, const char* soundFile)
@@ -31,15 +30,13 @@ MergeOutcome mergeGameList(GameList& current, GameList& delivered, bool notifyIc
         GameRecord& copy = *current.back();
         if (copy.myTurn) {
             ++outcome.waiting;
-            if (!d->notified)
-                ++outcome.newlyWaiting;
+            if (!d->notified) ++outcome.newlyWaiting;
         }
         copy.notified = true;
     }
 
     if (outcome.newlyWaiting > 0) {
-        if (notifyIcon)
-            outcome.flash = FlashDecision::Start;
+        if (notifyIcon) outcome.flash = FlashDecision::Start;
         if (notifySound) {
             const bool haveFile = soundFile != nullptr && soundFile[0] != '\0';
             outcome.sound = haveFile ? SoundDecision::SoundFile : SoundDecision::ModuleDefault;

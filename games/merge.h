@@ -11,15 +11,15 @@
 extern std::int32_t waitingCount;
 
 enum class FlashDecision {
-    Leave,   // games wait, none newly: the flash goes on or stays off as it is
-    Start,   // (re)start the flash from its first step
-    Stop,    // no game waits: stop it and show the normal icon
+    Leave,  // games wait, none newly: the flash goes on or stays off as it is
+    Start,  // (re)start the flash from its first step
+    Stop,   // no game waits: stop it and show the normal icon
 };
 
 enum class SoundDecision {
     None,
-    SoundFile,     // play the configured sound file
-    ModuleDefault, // no file configured: play "" with the module instance
+    SoundFile,      // play the configured sound file
+    ModuleDefault,  // no file configured: play "" with the module instance
 };
 
 struct MergeOutcome {

@@ -6,7 +6,8 @@ GameList currentGames;
 
 std::unique_ptr<GameRecord> makeGameRecord(const char* link, std::size_t linkLength,
                                            std::string gameType, const char* idText,
-                                           const char* idEnd, bool myTurn) {
+                                           const char* idEnd, bool myTurn)
+{
     auto game = std::make_unique<GameRecord>();
     game->link.assign(link, linkLength);
     game->gameType = std::move(gameType);
@@ -20,7 +21,8 @@ std::unique_ptr<GameRecord> makeGameRecord(const char* link, std::size_t linkLen
 }
 
 std::unique_ptr<PlayerRecord> makePlayerRecord(std::string name, std::string playerId,
-                                               bool emphasised) {
+                                               bool emphasised)
+{
     auto player = std::make_unique<PlayerRecord>();
     player->name = std::move(name);
     player->playerId = std::move(playerId);
@@ -28,7 +30,8 @@ std::unique_ptr<PlayerRecord> makePlayerRecord(std::string name, std::string pla
     return player;
 }
 
-std::unique_ptr<GameRecord> copyGameRecord(const GameRecord& source) {
+std::unique_ptr<GameRecord> copyGameRecord(const GameRecord& source)
+{
     auto copy = std::make_unique<GameRecord>();
     copy->link = source.link;
     copy->gameType = source.gameType;
@@ -40,12 +43,14 @@ std::unique_ptr<GameRecord> copyGameRecord(const GameRecord& source) {
     return copy;
 }
 
-void clearGameList(GameList& list) {
+void clearGameList(GameList& list)
+{
     for (auto& game : list) game.reset();
     list.clear();
 }
 
-int gameIdNumber(const std::string& gameId) {
+int gameIdNumber(const std::string& gameId)
+{
     long long value = 0;
     for (char c : gameId) {
         if (c < '0' || c > '9') break;
@@ -55,14 +60,15 @@ int gameIdNumber(const std::string& gameId) {
     return static_cast<int>(value);
 }
 
-GameRecord* findGameById(const GameList& list, int id) {
+GameRecord* findGameById(const GameList& list, int id)
+{
     for (const auto& game : list)
         if (gameIdNumber(game->gameId) == id) return game.get();
     return nullptr;
 }
 
-
-std::string joinPlayerNames(const GameRecord& game) {
+std::string joinPlayerNames(const GameRecord& game)
+{
     std::string text;
     for (const auto& player : game.players) {
         if (!text.empty()) text += ", ";

@@ -20,12 +20,12 @@ struct PlayerRecord {
 using PlayerList = std::deque<std::unique_ptr<PlayerRecord>>;
 
 struct GameRecord {
-    std::string link;      // as cut from the search page, lower case
-    std::string gameType;  // label of the page section, in the page's letter case
-    std::string gameId;    // decimal digits only, or empty
-    PlayerList players;    // page order
-    bool myTurn = false;   // the game waits for the user's move
-    bool notified = false; // the user has already been told about it
+    std::string link;       // as cut from the search page, lower case
+    std::string gameType;   // label of the page section, in the page's letter case
+    std::string gameId;     // decimal digits only, or empty
+    PlayerList players;     // page order
+    bool myTurn = false;    // the game waits for the user's move
+    bool notified = false;  // the user has already been told about it
 };
 
 using GameList = std::deque<std::unique_ptr<GameRecord>>;

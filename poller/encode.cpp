@@ -3,7 +3,8 @@
 #include <cstring>
 #include <new>
 
-std::unique_ptr<char[]> urlEncodeForm(const char* text) {
+std::unique_ptr<char[]> urlEncodeForm(const char* text)
+{
     static const char hexDigits[] = "0123456789abcdef";
     const std::size_t length = std::strlen(text);
     std::unique_ptr<char[]> encoded(new (std::nothrow) char[4 * length + 1]);

@@ -6,7 +6,8 @@
 #include "site_config.h"
 
 HINTERNET internetSession = nullptr;
-const SearchSite BUILT_IN_SITE = {TURNBELL_SITE_HOST, INTERNET_DEFAULT_HTTP_PORT, DEFAULT_FETCH_TIMEOUTS};
+const SearchSite BUILT_IN_SITE = {TURNBELL_SITE_HOST, INTERNET_DEFAULT_HTTP_PORT,
+                                  DEFAULT_FETCH_TIMEOUTS};
 
 namespace {
 
@@ -17,7 +18,8 @@ const char SEARCH_BODY_FORMAT[] = "pJeu=&pLoginJ=%s&pidP=&pLibP=&pEtat=2&pPage=1
 const char REQUEST_VERSION[] = "HTTP/1.0";
 const char FORM_CONTENT_TYPE[] = "Content-Type: application/x-www-form-urlencoded";
 
-void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
+void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
+{
     InternetSetOptionA(handle, option, &milliseconds, sizeof(milliseconds));
 }
 
@@ -28,7 +30,8 @@ void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
 // remaining space would wait for the buffer to fill, so a stop would not be seen
 // until the reply ended, and a server that stalls mid-reply would take every byte
 // read so far down with the failed read.
-int readReply(HINTERNET request, char* buffer) {
+int readReply(HINTERNET request, char* buffer)
+{
     char* position = buffer;
     DWORD remaining = REPLY_BUFFER_SIZE;
     while (remaining > 0) {
@@ -48,7 +51,8 @@ int readReply(HINTERNET request, char* buffer) {
 
 }  // namespace
 
-int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName) {
+int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName)
+{
     int result = -1;
     HINTERNET request = nullptr;
     HINTERNET connection = InternetConnectA(internetSession, site.host, site.port, nullptr, nullptr,
@@ -61,14 +65,14 @@ int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedNam
         setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, site.timeouts.receiveMs);
 
         const char* acceptTypes[] = {"*/*", nullptr};
-        request = HttpOpenRequestA(connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr, acceptTypes,
-                                   INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH |
-                                       INTERNET_FLAG_NO_UI,
-                                   0);
+        request = HttpOpenRequestA(
+            connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr, acceptTypes,
+            INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI, 0);
     }
     if (request) {
         // The body is written into the reply buffer; one that does not fit is not sent.
-        const int bodyLength = std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
+        const int bodyLength =
+            std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
         HttpAddRequestHeadersA(request, FORM_CONTENT_TYPE, static_cast<DWORD>(-1),
                                HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         DWORD status = 0;

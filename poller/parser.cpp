@@ -17,12 +17,14 @@ namespace {
 // [text, text + limit), ignoring NUL bytes: a scan for the needle's
 // first byte, comparing the whole needle wherever it turns up.
 const char* findNeedleByFirstByte(const char* text, std::size_t limit, const char* needle,
-                                  std::size_t length) {
+                                  std::size_t length)
+{
     if (limit < length) return nullptr;
     const char* scan = text;
     const char* const lastStart = text + (limit - length);
     while (scan <= lastStart) {
-        const void* hit = std::memchr(scan, needle[0], static_cast<std::size_t>(lastStart - scan) + 1);
+        const void* hit =
+            std::memchr(scan, needle[0], static_cast<std::size_t>(lastStart - scan) + 1);
         if (!hit) return nullptr;
         const char* start = static_cast<const char*>(hit);
         if (std::memcmp(start + 1, needle + 1, length - 1) == 0) return start;
@@ -35,8 +37,8 @@ const char* findNeedleByFirstByte(const char* text, std::size_t limit, const cha
 // is a candidate when both the needle's first and last bytes line up there, which
 // markers in HTML rarely do by chance; only candidates are compared in full. The start
 // positions that do not fill a group of sixteen go to the byte-wise search.
-const char* findNeedle(const char* text, std::size_t limit, const char* needle,
-                       std::size_t length) {
+const char* findNeedle(const char* text, std::size_t limit, const char* needle, std::size_t length)
+{
     std::size_t start = 0;
 #ifdef __SSE2__
     if (length >= 2) {
@@ -63,19 +65,22 @@ const char* findNeedle(const char* text, std::size_t limit, const char* needle,
 
 // Offsets into the lowered copy: the needle within [from, to), or -1.
 std::ptrdiff_t findIn(const char* lowered, std::ptrdiff_t from, std::ptrdiff_t to,
-                      const char* needle) {
+                      const char* needle)
+{
     if (from > to) return -1;
     const char* found = findBounded(lowered + from, needle, to - from);
     return found ? found - lowered : -1;
 }
 
-std::ptrdiff_t findCharIn(const char* lowered, std::ptrdiff_t from, std::ptrdiff_t to, char c) {
+std::ptrdiff_t findCharIn(const char* lowered, std::ptrdiff_t from, std::ptrdiff_t to, char c)
+{
     if (from >= to) return -1;
     const char* found = findChar(lowered + from, c, to - from);
     return found ? found - lowered : -1;
 }
 
-constexpr std::ptrdiff_t lengthOf(const char* marker) {
+constexpr std::ptrdiff_t lengthOf(const char* marker)
+{
     std::ptrdiff_t n = 0;
     while (marker[n]) ++n;
     return n;
@@ -87,7 +92,8 @@ bool keepGoing() { return pollerRunning.load(std::memory_order_relaxed); }
 // lacks the link, the bold marker or the end of the bold marker's span.
 std::unique_ptr<GameRecord> gameFromBlock(const char* lowered, std::ptrdiff_t block,
                                           std::ptrdiff_t blockEnd, const char* loweredUserName,
-                                          const std::string& gameType) {
+                                          const std::string& gameType)
+{
     const std::ptrdiff_t href = findIn(lowered, block, blockEnd, linkMarker);
     if (href < 0) return nullptr;
 
@@ -118,7 +124,8 @@ std::unique_ptr<GameRecord> gameFromBlock(const char* lowered, std::ptrdiff_t bl
 
 // The player entries of one game block [blockStart, blockEnd), appended to game.players.
 void parsePlayers(GameRecord& game, const char* reply, const char* lowered,
-                  std::ptrdiff_t blockStart, std::ptrdiff_t blockEnd) {
+                  std::ptrdiff_t blockStart, std::ptrdiff_t blockEnd)
+{
     const std::ptrdiff_t markerLength = lengthOf(playerMarker);
     std::ptrdiff_t marker = findIn(lowered, blockStart, blockEnd, playerMarker);
     while (marker >= 0) {
@@ -148,12 +155,14 @@ void parsePlayers(GameRecord& game, const char* reply, const char* lowered,
 // to out with the section's game type.
 void parseGameSection(const char* reply, const char* lowered, std::ptrdiff_t sectionStart,
                       std::ptrdiff_t sectionLength, GameList& out, const char* loweredUserName,
-                      const std::string& gameType) {
+                      const std::string& gameType)
+{
     const std::ptrdiff_t sectionEnd = sectionStart + sectionLength;
     std::ptrdiff_t block = findIn(lowered, sectionStart, sectionEnd, gameMarker);
     while (block >= 0) {
         if (!keepGoing()) return;
-        const std::ptrdiff_t next = findIn(lowered, block + lengthOf(gameMarker), sectionEnd, gameMarker);
+        const std::ptrdiff_t next =
+            findIn(lowered, block + lengthOf(gameMarker), sectionEnd, gameMarker);
         const std::ptrdiff_t blockEnd = next >= 0 ? next : sectionEnd;
         if (auto game = gameFromBlock(lowered, block, blockEnd, loweredUserName, gameType)) {
             parsePlayers(*game, reply, lowered, block, blockEnd);
@@ -165,7 +174,8 @@ void parseGameSection(const char* reply, const char* lowered, std::ptrdiff_t sec
 
 }  // namespace
 
-const char* findBounded(const char* text, const char* needle, std::ptrdiff_t limit) {
+const char* findBounded(const char* text, const char* needle, std::ptrdiff_t limit)
+{
     const std::size_t length = std::strlen(needle);
     if (length == 0) return text;
     if (limit < static_cast<std::ptrdiff_t>(length)) return nullptr;
@@ -176,12 +186,14 @@ const char* findBounded(const char* text, const char* needle, std::ptrdiff_t lim
     return match;
 }
 
-const char* findChar(const char* text, char c, std::ptrdiff_t count) {
+const char* findChar(const char* text, char c, std::ptrdiff_t count)
+{
     if (count <= 0) return nullptr;
     return static_cast<const char*>(std::memchr(text, c, static_cast<std::size_t>(count)));
 }
 
-void parseSearchPage(const char* reply, int length, GameList& out, const char* userName) {
+void parseSearchPage(const char* reply, int length, GameList& out, const char* userName)
+{
     if (!reply || length <= 0 || !userName) return;
     const std::ptrdiff_t size = length;
 
@@ -214,10 +226,12 @@ void parseSearchPage(const char* reply, int length, GameList& out, const char* u
         const std::ptrdiff_t typeEnd = findCharIn(lowered, typeStart, textEnd, '<');
         if (typeEnd < 0) return;
         const char* typeText = reply + typeStart;
-        const void* nul = std::memchr(typeText, '\0', static_cast<std::size_t>(typeEnd - typeStart));
+        const void* nul =
+            std::memchr(typeText, '\0', static_cast<std::size_t>(typeEnd - typeStart));
         const std::string gameType(typeText, nul ? static_cast<const char*>(nul) : reply + typeEnd);
 
-        parseGameSection(reply, lowered, text, textEnd - text, out, loweredUserName.get(), gameType);
+        parseGameSection(reply, lowered, text, textEnd - text, out, loweredUserName.get(),
+                         gameType);
         if (!keepGoing()) return;
         section = next;
     }

@@ -28,8 +28,8 @@ void waitHandlingSentMessages(HANDLE handle, DWORD timeoutMs)
         PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         const ULONGLONG now = GetTickCount64();
         const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        const DWORD result = MsgWaitForMultipleObjectsEx(1, &handle, left, QS_SENDMESSAGE,
-                                                         MWMO_INPUTAVAILABLE);
+        const DWORD result =
+            MsgWaitForMultipleObjectsEx(1, &handle, left, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
         if (result != WAIT_OBJECT_0 + 1) {
             return;  // the thread ended, the time ran out, or the wait failed
         }

@@ -13,7 +13,8 @@
 
 // GetOpenFileNameA is given the full structure, with the members added for Windows
 // 2000; on 32-bit Windows that is 88 bytes.
-static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA must be the full structure");
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88,
+              "OPENFILENAMEA must be the full structure");
 
 namespace {
 
@@ -22,7 +23,8 @@ const char WAVE_FILTER[] = "Wave file\0*.wav\0";
 
 // Replaces the edit text with the chosen file's full path; a cancelled or failed
 // open-file dialog leaves the text as it was.
-void browseForSound(HWND dialog) {
+void browseForSound(HWND dialog)
+{
     char path[SOUND_FILE_SIZE];
     GetDlgItemTextA(dialog, IDC_SOUNDFILE, path, sizeof path);
     OPENFILENAMEA open = {};
@@ -38,7 +40,8 @@ void browseForSound(HWND dialog) {
 }
 
 // Plays whatever the edit control holds now, ticked or not, confirmed or not.
-void previewSound(HWND dialog) {
+void previewSound(HWND dialog)
+{
     char path[SOUND_FILE_SIZE];
     GetDlgItemTextA(dialog, IDC_SOUNDFILE, path, sizeof path);
     PlaySoundA(path, nullptr, SND_FILENAME | SND_ASYNC);
@@ -47,7 +50,8 @@ void previewSound(HWND dialog) {
 UINT checkState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }
 
 // Settings into the controls and back, each under settingsLock.
-void settingsToDialog(HWND dialog) {
+void settingsToDialog(HWND dialog)
+{
     EnterCriticalSection(&settingsLock);
     SetDlgItemTextA(dialog, IDC_USERNAME, Settings.userName);
     CheckDlgButton(dialog, IDC_FLASHICON, checkState(Settings.notifyIcon));
@@ -57,18 +61,21 @@ void settingsToDialog(HWND dialog) {
 }
 
 // Longer texts are cut to their field, NUL included; the name is taken as typed.
-void dialogToSettings(HWND dialog) {
+void dialogToSettings(HWND dialog)
+{
     EnterCriticalSection(&settingsLock);
     GetWindowTextA(GetDlgItem(dialog, IDC_USERNAME), Settings.userName, sizeof Settings.userName);
     Settings.notifyIcon = IsDlgButtonChecked(dialog, IDC_FLASHICON) == BST_CHECKED;
     Settings.notifySound = IsDlgButtonChecked(dialog, IDC_PLAYSOUND) == BST_CHECKED;
-    GetWindowTextA(GetDlgItem(dialog, IDC_SOUNDFILE), Settings.soundFile, sizeof Settings.soundFile);
+    GetWindowTextA(GetDlgItem(dialog, IDC_SOUNDFILE), Settings.soundFile,
+                   sizeof Settings.soundFile);
     LeaveCriticalSection(&settingsLock);
 }
 
 }  // namespace
 
-INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
     if (message == WM_INITDIALOG) {
         settingsToDialog(dialog);
         SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "poller/poller.h"   // wakeEvent: every save wakes the poller, by design
+#include "poller/poller.h"  // wakeEvent: every save wakes the poller, by design
 
 CRITICAL_SECTION settingsLock;
 
@@ -121,8 +121,7 @@ void writeTextValue(HKEY key, const char* name, const char* text)
 void writeFlagValue(HKEY key, const char* name, bool on)
 {
     const DWORD number = on ? 1 : 0;
-    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                   sizeof number);
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 }
 
 bool saveToRegistry()

@@ -18,4 +18,4 @@ extern CRITICAL_SECTION settingsLock;
 bool findSettingsFile(char (&path)[SETTINGS_PATH_SIZE]);
 
 void loadSettings();
-void saveSettings();   // ends by setting wakeEvent, so a poll follows at once
+void saveSettings();  // ends by setting wakeEvent, so a poll follows at once

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-std::string escapeField(const char* bytes, std::size_t length) {
+std::string escapeField(const char* bytes, std::size_t length)
+{
     static const char hexDigits[] = "0123456789abcdef";
     std::string out;
     out.reserve(length);
@@ -21,7 +22,8 @@ std::string escapeField(const char* bytes, std::size_t length) {
 
 std::string escapeField(const std::string& text) { return escapeField(text.data(), text.size()); }
 
-std::string formatParsedPage(const char* encodedUserName, const GameList& games) {
+std::string formatParsedPage(const char* encodedUserName, const GameList& games)
+{
     std::string out = "user\t" + escapeField(encodedUserName, std::strlen(encodedUserName)) + "\n";
     for (const auto& game : games) {
         out += "game\t" + escapeField(game->gameId) + "\t" + (game->myTurn ? "1" : "0") + "\t" +

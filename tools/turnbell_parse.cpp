@@ -19,7 +19,8 @@
 #include "poller/reply.h"
 #include "tools/parse_output.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: turnbell-parse PAGE_FILE USER_NAME\n");
         return 2;

@@ -29,6 +29,5 @@ int flashWeight(int n)
 void blendFrame(std::uint32_t* out, const std::uint32_t* from, const std::uint32_t* to,
                 std::size_t count, int weight)
 {
-    for (std::size_t i = 0; i < count; ++i)
-        out[i] = blendPixel(from[i], to[i], weight);
+    for (std::size_t i = 0; i < count; ++i) out[i] = blendPixel(from[i], to[i], weight);
 }

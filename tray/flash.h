@@ -19,6 +19,6 @@ extern int smallIconHeight;
 // than a frame. Called once by startup, after the icons are loaded.
 bool prepareFlash();
 
-void startFlashing();   // (re)starts the cycle from its first step
-void stopFlashing();    // ends the timer and shows smallIcon again, flashing or not
-void flashStep();       // WM_TIMER with FLASH_TIMER: the next frame into the tray
+void startFlashing();  // (re)starts the cycle from its first step
+void stopFlashing();   // ends the timer and shows smallIcon again, flashing or not
+void flashStep();      // WM_TIMER with FLASH_TIMER: the next frame into the tray

@@ -1,6 +1,5 @@
 #include "tray/flash.h"
 
-#include <cstring>
 #include <new>
 
 #include "app/globals.h"
@@ -18,18 +17,17 @@ int smallIconHeight;
 namespace {
 
 // The flash state, prepared once by prepareFlash and kept until the process ends.
-int flashCounter;            // position in the cycle, 0..31; 0 at process start
-ICONINFO flashIconInfo;      // smallIcon's (its mask, its hotspot), hbmColor = flashBitmap
-HBITMAP flashBitmap;         // 32-bit bottom-up DIB section of the small icon size...
-std::uint32_t* flashBits;    // ...and its pixel memory, into which each frame is blended
-std::uint32_t* normalPixels; // the colours of smallIcon and alertIcon, in that layout
+int flashCounter;             // position in the cycle, 0..31; 0 at process start
+ICONINFO flashIconInfo;       // smallIcon's (its mask, its hotspot), hbmColor = flashBitmap
+HBITMAP flashBitmap;          // 32-bit bottom-up DIB section of the small icon size...
+std::uint32_t* flashBits;     // ...and its pixel memory, into which each frame is blended
+std::uint32_t* normalPixels;  // the colours of smallIcon and alertIcon, in that layout
 std::uint32_t* alertPixels;
 
 // A header for 32-bit uncompressed pixels, rows bottom-up (positive height).
 BITMAPINFOHEADER pixelHeader(LONG width, LONG height)
 {
-    BITMAPINFOHEADER header;
-    std::memset(&header, 0, sizeof header);
+    BITMAPINFOHEADER header = {};
     header.biSize = sizeof header;
     header.biWidth = width;
     header.biHeight = height;
@@ -44,29 +42,24 @@ BITMAPINFOHEADER pixelHeader(LONG width, LONG height)
 DWORD captureIconPixels(HBITMAP bitmap, std::uint32_t** pixels)
 {
     *pixels = nullptr;
-    BITMAP description;
-    std::memset(&description, 0, sizeof description);
-    if (GetObjectA(bitmap, sizeof description, &description) == 0)
-        return 0;
+    BITMAP description = {};
+    if (GetObjectA(bitmap, sizeof description, &description) == 0) return 0;
     const LONG width = description.bmWidth;
     const LONG height = description.bmHeight;
-    if (width <= 0 || height <= 0)
-        return 0;
+    if (width <= 0 || height <= 0) return 0;
 
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
+    BITMAPINFO info = {};
     info.bmiHeader = pixelHeader(width, height);
     const DWORD rowSize = ((info.bmiHeader.biBitCount * static_cast<DWORD>(width) + 31) & ~31u) / 8;
     const DWORD size = rowSize * static_cast<DWORD>(height);
     info.bmiHeader.biSizeImage = size;
 
     std::uint32_t* block = new (std::nothrow) std::uint32_t[size / 4];
-    if (block == nullptr)
-        return 0;
+    if (block == nullptr) return 0;
 
     HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), block, &info,
-                                DIB_RGB_COLORS);
+    const int lines =
+        GetDIBits(screen, bitmap, 0, static_cast<UINT>(height), block, &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
     if (lines == 0) {
         delete[] block;
@@ -81,32 +74,27 @@ DWORD captureIconPixels(HBITMAP bitmap, std::uint32_t** pixels)
 // pixels than a frame reads from it.
 bool captureIconColours(HICON icon, std::uint32_t** pixels, DWORD frameBytes)
 {
-    ICONINFO info;
-    std::memset(&info, 0, sizeof info);
+    ICONINFO info = {};
     *pixels = nullptr;
-    if (!GetIconInfo(icon, &info))
-        return false;
+    if (!GetIconInfo(icon, &info)) return false;
     const DWORD size = info.hbmColor ? captureIconPixels(info.hbmColor, pixels) : 0;
-    if (info.hbmColor)
-        DeleteObject(info.hbmColor);
-    if (info.hbmMask)
-        DeleteObject(info.hbmMask);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
     if (size != 0 && size < frameBytes) {
-        delete[] *pixels;
+        delete[] * pixels;
         *pixels = nullptr;
         return false;
     }
     return size != 0;
 }
 
-} // namespace
+}  // namespace
 
 bool prepareFlash()
 {
     GetIconInfo(smallIcon, &flashIconInfo);
 
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
+    BITMAPINFO info = {};
     info.bmiHeader = pixelHeader(smallIconWidth, smallIconHeight);
 
     HDC screen = GetDC(nullptr);
@@ -116,17 +104,15 @@ bool prepareFlash()
     flashBits = static_cast<std::uint32_t*>(bits);
 
     // Every frame keeps smallIcon's mask and hotspot and takes its colours from here.
-    if (flashIconInfo.hbmColor)
-        DeleteObject(flashIconInfo.hbmColor);
+    if (flashIconInfo.hbmColor) DeleteObject(flashIconInfo.hbmColor);
     flashIconInfo.hbmColor = flashBitmap;
 
     // Without pixel memory, or with icons smaller than a frame, every step would write
     // or read out of bounds: better not to start at all.
-    if (flashBits == nullptr)
-        return false;
+    if (flashBits == nullptr) return false;
     const DWORD frameBytes = static_cast<DWORD>(smallIconWidth) * smallIconHeight * 4;
-    return captureIconColours(smallIcon, &normalPixels, frameBytes)
-        && captureIconColours(alertIcon, &alertPixels, frameBytes);
+    return captureIconColours(smallIcon, &normalPixels, frameBytes) &&
+           captureIconColours(alertIcon, &alertPixels, frameBytes);
 }
 
 void startFlashing()
@@ -152,6 +138,5 @@ void flashStep()
 
     HICON frame = CreateIconIndirect(&flashIconInfo);
     traySetIcon(frame);
-    if (frame)
-        DestroyIcon(frame);
+    if (frame) DestroyIcon(frame);
 }

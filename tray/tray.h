@@ -12,7 +12,7 @@ constexpr UINT TRAY_ICON_ID = 1;
 constexpr UINT WM_TRAYICON = WM_USER + 10;
 static_assert(WM_TRAYICON == 1034, "the tray callback message is a fixed number");
 
-void trayAdd();                   // smallIcon, the tooltip "Turnbell", callback WM_TRAYICON
-void traySetIcon(HICON icon);     // the image only; the shell copies it, so the caller may destroy it
+void trayAdd();                // smallIcon, the tooltip "Turnbell", callback WM_TRAYICON
+void traySetIcon(HICON icon);  // the image only; the shell copies it, so the caller may destroy it
 void trayUpdateTip(int waiting);  // "Turnbell - <waiting> games waiting"; the image stays
 void trayRemove();

@@ -34,15 +34,9 @@ void notifyShell(DWORD message, UINT flags, HICON icon, const char* tip)
 
 }  // namespace
 
-void trayAdd()
-{
-    notifyShell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, smallIcon, "Turnbell");
-}
+void trayAdd() { notifyShell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, smallIcon, "Turnbell"); }
 
-void traySetIcon(HICON icon)
-{
-    notifyShell(NIM_MODIFY, NIF_ICON, icon, "");
-}
+void traySetIcon(HICON icon) { notifyShell(NIM_MODIFY, NIF_ICON, icon, ""); }
 
 void trayUpdateTip(int waiting)
 {
@@ -53,7 +47,4 @@ void trayUpdateTip(int waiting)
     notifyShell(NIM_MODIFY, NIF_MESSAGE | NIF_TIP, nullptr, tip);
 }
 
-void trayRemove()
-{
-    notifyShell(NIM_DELETE, 0, nullptr, "");
-}
+void trayRemove() { notifyShell(NIM_DELETE, 0, nullptr, ""); }

@@ -8,7 +8,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     appInstance = GetModuleHandleA(nullptr);
     if (!startup()) {
-        return 0;   // every failure ends quietly with exit code 0
+        return 0;  // every failure ends quietly with exit code 0
     }
     int exitCode = runMessageLoop();
     shutdown();

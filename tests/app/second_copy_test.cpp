@@ -70,8 +70,8 @@ bool registryUserNameStored()
         ERROR_SUCCESS) {
         return false;
     }
-    const bool stored = RegQueryValueExA(key, "UserName", nullptr, nullptr, nullptr, nullptr) ==
-                        ERROR_SUCCESS;
+    const bool stored =
+        RegQueryValueExA(key, "UserName", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
     RegCloseKey(key);
     return stored;
 }
@@ -127,7 +127,8 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
         std::string folder;
         bool ends;
     } cases[] = {
-        {"the registry, from another folder with no settings file", scratchFolder("registry-2"), true},
+        {"the registry, from another folder with no settings file", scratchFolder("registry-2"),
+         true},
         {"the same settings file, its folder named in upper case", fileFolderUpper, true},
         {"a settings file of its own", otherFileFolder, false},
     };
@@ -135,7 +136,8 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
     for (const auto& c : cases) {
         const HANDLE copy = start(c.folder);
         if (c.ends) {
-            ASSERT_EQ(WaitForSingleObject(copy, 20000), WAIT_OBJECT_0) << c.what << ": still running";
+            ASSERT_EQ(WaitForSingleObject(copy, 20000), WAIT_OBJECT_0)
+                << c.what << ": still running";
             DWORD exitCode = 1;
             GetExitCodeProcess(copy, &exitCode);
             EXPECT_EQ(exitCode, 0u) << c.what;

@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         if (!owner) {
             return 1;
         }
-        NOTIFYICONDATAA data{};
+        NOTIFYICONDATAA data = {};
         data.cbSize = sizeof data;
         data.hWnd = owner;
         data.uID = 1;

@@ -20,13 +20,15 @@
 namespace {
 
 // The body of the site's "bytes" answers: byte i is i % 251.
-std::string pattern(std::size_t size) {
+std::string pattern(std::size_t size)
+{
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
     return bytes;
 }
 
-std::string bytesAnswer(int size, const std::string& extra = "") {
+std::string bytesAnswer(int size, const std::string& extra = "")
+{
     return "{\"default\": {\"body\": \"bytes\", \"size\": " + std::to_string(size) + extra + "}}";
 }
 
@@ -37,7 +39,8 @@ struct Fetch {
     double seconds;
 };
 
-Fetch fetchFromSite(char* buffer, const char* name, const FetchTimeouts& timeouts = SHORT_TIMEOUTS) {
+Fetch fetchFromSite(char* buffer, const char* name, const FetchTimeouts& timeouts = SHORT_TIMEOUTS)
+{
     const auto start = std::chrono::steady_clock::now();
     const int result = fetchSearchPage({siteHost(), sitePort(), timeouts}, buffer, name);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -46,11 +49,13 @@ Fetch fetchFromSite(char* buffer, const char* name, const FetchTimeouts& timeout
 
 class FetchTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        internetSession = InternetOpenA(NULL, INTERNET_OPEN_TYPE_PRECONFIG, NULL, NULL, 0);
+    static void SetUpTestSuite()
+    {
+        internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     }
 
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_NE(sitePort(), 0) << "run under tools/with-testsite.sh";
         ASSERT_NE(internetSession, nullptr);
         siteControl("POST", "/_control/clear");
@@ -66,16 +71,14 @@ protected:
     std::unique_ptr<char[]> buffer;
 };
 
-TEST_F(FetchTest, SearchRequestCarriesTheFormForTheEncodedName) {
+TEST_F(FetchTest, SearchRequestCarriesTheFormForTheEncodedName)
+{
     setScenario(R"({"sections": [{"type": "Ploc", "games": [{"id": 7, "active": "Ann"}]}]})");
     struct Case {
         const char* name;
         const char* encodedInBody;
     } cases[] = {
-        {"Ann Lee", "Ann+Lee"},
-        {"a&b", "a%26b"},
-        {"a+b", "a%2bb"},
-        {"50%=x", "50%=x"},
+        {"Ann Lee", "Ann+Lee"},       {"a&b", "a%26b"}, {"a+b", "a%2bb"}, {"50%=x", "50%=x"},
         {"Ren\xe9\xff", "Ren%e9%ff"},
     };
     for (const Case& c : cases) {
@@ -94,7 +97,8 @@ TEST_F(FetchTest, SearchRequestCarriesTheFormForTheEncodedName) {
         const std::string requestLine = "POST /index.php?p=recherche HTTP/1.0\r\n";
         EXPECT_EQ(raw.compare(0, requestLine.size(), requestLine), 0) << raw;
         EXPECT_NE(raw.find("\r\nAccept: */*\r\n"), std::string::npos) << raw;
-        EXPECT_NE(raw.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"), std::string::npos)
+        EXPECT_NE(raw.find("\r\nContent-Type: application/x-www-form-urlencoded\r\n"),
+                  std::string::npos)
             << raw;
         EXPECT_NE(raw.find("\r\nContent-Length: " + std::to_string(body.size()) + "\r\n"),
                   std::string::npos)
@@ -106,7 +110,8 @@ TEST_F(FetchTest, SearchRequestCarriesTheFormForTheEncodedName) {
     }
 }
 
-TEST_F(FetchTest, BodyBytesAboveAsciiReachTheSiteUnchanged) {
+TEST_F(FetchTest, BodyBytesAboveAsciiReachTheSiteUnchanged)
+{
     setScenario(bytesAnswer(500));
     const Fetch fetch = fetchFromSite(buffer.get(), "\xe9\x80\xff");
     EXPECT_EQ(fetch.result, 500);
@@ -116,13 +121,14 @@ TEST_F(FetchTest, BodyBytesAboveAsciiReachTheSiteUnchanged) {
     EXPECT_EQ(raw.substr(raw.size() - tail.size()), tail);
 }
 
-TEST_F(FetchTest, OnlyStatusesFrom200To299CountAsSuccess) {
+TEST_F(FetchTest, OnlyStatusesFrom200To299CountAsSuccess)
+{
     // Every accepted status here may carry a body: a 204 reply has none in HTTP, so
     // whether a client reads bytes sent after one is up to the client.
     struct Case {
         int status;
         bool accepted;
-    } cases[] = {{199, false}, {200, true}, {202, true}, {299, true},
+    } cases[] = {{199, false}, {200, true},  {202, true}, {299, true},
                  {300, false}, {404, false}, {500, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.status);
@@ -135,7 +141,8 @@ TEST_F(FetchTest, OnlyStatusesFrom200To299CountAsSuccess) {
     }
 }
 
-TEST_F(FetchTest, ReplyLengthDecidesTheCountAndTheBytesArriveIntact) {
+TEST_F(FetchTest, ReplyLengthDecidesTheCountAndTheBytesArriveIntact)
+{
     struct Case {
         const char* label;
         int size;
@@ -164,14 +171,16 @@ TEST_F(FetchTest, ReplyLengthDecidesTheCountAndTheBytesArriveIntact) {
     }
 }
 
-TEST_F(FetchTest, SlowDripIsReadToTheEnd) {
+TEST_F(FetchTest, SlowDripIsReadToTheEnd)
+{
     setScenario(bytesAnswer(1000, R"(, "drip": {"bytes": 100, "interval": 0.05})"));
     const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
     EXPECT_EQ(fetch.result, 1000);
     EXPECT_TRUE(got(fetch.result) == pattern(1000));
 }
 
-TEST_F(FetchTest, ConnectionClosedMidBodyKeepsWhatArrived) {
+TEST_F(FetchTest, ConnectionClosedMidBodyKeepsWhatArrived)
+{
     struct Case {
         int sent;
         int expected;
@@ -187,33 +196,40 @@ TEST_F(FetchTest, ConnectionClosedMidBodyKeepsWhatArrived) {
     }
 }
 
-TEST_F(FetchTest, LocalhostReachesASiteOnTheIpv4Loopback) {
+TEST_F(FetchTest, LocalhostReachesASiteOnTheIpv4Loopback)
+{
     // A plain build's site host is "localhost"; the test site listens on 127.0.0.1.
     setScenario(bytesAnswer(500));
-    const int result = fetchSearchPage({"localhost", sitePort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
+    const int result =
+        fetchSearchPage({"localhost", sitePort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
     EXPECT_EQ(result, 500);
     const std::string log = siteControl("GET", "/_control/log");
     EXPECT_NE(log.find("\"client\": \"127.0.0.1\""), std::string::npos) << log;
     EXPECT_NE(siteControl("GET", "/_control/last").find("\r\nHost: localhost:"), std::string::npos);
 }
 
-TEST_F(FetchTest, NoServerListeningFailsAtOnce) {
+TEST_F(FetchTest, NoServerListeningFailsAtOnce)
+{
     const auto start = std::chrono::steady_clock::now();
-    const int result = fetchSearchPage({"127.0.0.1", closedPort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
+    const int result =
+        fetchSearchPage({"127.0.0.1", closedPort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(result, -1);
     EXPECT_LT(elapsed.count(), 5.0);
 }
 
-TEST_F(FetchTest, StalledServerIsGivenUpAfterTheReceiveTimeout) {
+TEST_F(FetchTest, StalledServerIsGivenUpAfterTheReceiveTimeout)
+{
     struct Case {
         const char* label;
         const char* answer;
         int expected;
     } cases[] = {
         {"no answer at all", R"({"default": {"silent": true}})", -1},
-        {"stalls after the headers", R"({"default": {"body": "bytes", "size": 5000, "stall_after": 0}})", -1},
-        {"stalls mid-body", R"({"default": {"body": "bytes", "size": 5000, "stall_after": 2000}})", 2000},
+        {"stalls after the headers",
+         R"({"default": {"body": "bytes", "size": 5000, "stall_after": 0}})", -1},
+        {"stalls mid-body", R"({"default": {"body": "bytes", "size": 5000, "stall_after": 2000}})",
+         2000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -230,7 +246,8 @@ TEST_F(FetchTest, StalledServerIsGivenUpAfterTheReceiveTimeout) {
     }
 }
 
-TEST_F(FetchTest, DefaultTimeoutsEndAStall) {
+TEST_F(FetchTest, DefaultTimeoutsEndAStall)
+{
     setScenario(R"({"default": {"silent": true}})");
     const Fetch fetch = fetchFromSite(buffer.get(), "Ann", BUILT_IN_SITE.timeouts);
     EXPECT_EQ(fetch.result, -1);
@@ -240,7 +257,8 @@ TEST_F(FetchTest, DefaultTimeoutsEndAStall) {
     std::printf("[ measured ] no answer, default time-outs: gave up after %.2f s\n", fetch.seconds);
 }
 
-TEST_F(FetchTest, StopBeforeTheReadDiscardsTheReply) {
+TEST_F(FetchTest, StopBeforeTheReadDiscardsTheReply)
+{
     // The request still goes out, but the bytes of the read that returns after the
     // stop are not counted, so a full page yields nothing.
     setScenario(bytesAnswer(5000));
@@ -251,7 +269,8 @@ TEST_F(FetchTest, StopBeforeTheReadDiscardsTheReply) {
     EXPECT_EQ(requestCount(), 1);
 }
 
-TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads) {
+TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads)
+{
     // The site sends 400 bytes at once and the rest 3 s later; the stop comes a second
     // after the site has taken the request, so the read in progress returns the late
     // bytes, which are dropped.
@@ -272,7 +291,8 @@ TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads) {
     EXPECT_LT(fetch.seconds, 5.0);
 }
 
-TEST_F(FetchTest, ABodyThatDoesNotFitTheBufferIsNotSent) {
+TEST_F(FetchTest, ABodyThatDoesNotFitTheBufferIsNotSent)
+{
     setScenario(bytesAnswer(500));
     const std::string huge(REPLY_BUFFER_SIZE, 'x');
     EXPECT_EQ(fetchFromSite(buffer.get(), huge.c_str()).result, -1);

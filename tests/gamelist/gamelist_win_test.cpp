@@ -18,15 +18,23 @@ namespace {
 
 const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
 
-struct GameSketch { const char* id; const char* type; bool myTurn; std::vector<const char*> players; };
+struct GameSketch {
+    const char* id;
+    const char* type;
+    bool myTurn;
+    std::vector<const char*> players;
+};
 
-void setCurrentGames(const std::vector<GameSketch>& games) {
+void setCurrentGames(const std::vector<GameSketch>& games)
+{
     clearGameList(currentGames);
     for (const auto& sketch : games) {
         const std::string link = std::string("jeu.php?id=") + sketch.id;
         const char* id = link.c_str() + link.find('=') + 1;
-        auto game = makeGameRecord(link.data(), link.size(), sketch.type, id, link.data() + link.size(), sketch.myTurn);
-        for (const char* name : sketch.players) game->players.push_back(makePlayerRecord(name, "p", false));
+        auto game = makeGameRecord(link.data(), link.size(), sketch.type, id,
+                                   link.data() + link.size(), sketch.myTurn);
+        for (const char* name : sketch.players)
+            game->players.push_back(makePlayerRecord(name, "p", false));
         currentGames.push_back(std::move(game));
     }
 }
@@ -34,16 +42,20 @@ void setCurrentGames(const std::vector<GameSketch>& games) {
 struct Row {
     std::string id, type, players;
     LPARAM param;
-    bool operator==(const Row& o) const {
+    bool operator==(const Row& o) const
+    {
         return id == o.id && type == o.type && players == o.players && param == o.param;
     }
 };
 
-std::ostream& operator<<(std::ostream& out, const Row& row) {
-    return out << "{" << row.id << " | " << row.type << " | " << row.players << " | " << row.param << "}";
+std::ostream& operator<<(std::ostream& out, const Row& row)
+{
+    return out << "{" << row.id << " | " << row.type << " | " << row.players << " | " << row.param
+               << "}";
 }
 
-std::string itemText(HWND list, int row, int column) {
+std::string itemText(HWND list, int row, int column)
+{
     char text[256] = {};
     LVITEMA item = {};
     item.iSubItem = column;
@@ -53,7 +65,8 @@ std::string itemText(HWND list, int row, int column) {
     return text;
 }
 
-std::vector<Row> readRows(HWND list) {
+std::vector<Row> readRows(HWND list)
+{
     std::vector<Row> rows;
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
@@ -61,12 +74,14 @@ std::vector<Row> readRows(HWND list) {
         item.mask = LVIF_PARAM;
         item.iItem = i;
         SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-        rows.push_back({itemText(list, i, 0), itemText(list, i, 1), itemText(list, i, 2), item.lParam});
+        rows.push_back(
+            {itemText(list, i, 0), itemText(list, i, 1), itemText(list, i, 2), item.lParam});
     }
     return rows;
 }
 
-std::vector<std::string> headerTexts(HWND list) {
+std::vector<std::string> headerTexts(HWND list)
+{
     HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
     std::vector<std::string> texts;
     const int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
@@ -84,16 +99,22 @@ std::vector<std::string> headerTexts(HWND list) {
 
 // What the dialog answers to the list view's custom-draw questions for one row: the
 // result of the pre-paint stage, of the row's stage, and the background it sets.
-struct Drawing { LRESULT prepaint; LRESULT item; COLORREF background; };
+struct Drawing {
+    LRESULT prepaint;
+    LRESULT item;
+    COLORREF background;
+};
 
-Drawing customDraw(HWND dialog, LPARAM rowParam) {
+Drawing customDraw(HWND dialog, LPARAM rowParam)
+{
     NMLVCUSTOMDRAW draw = {};
     draw.nmcd.hdr.hwndFrom = GetDlgItem(dialog, IDC_GAMELIST);
     draw.nmcd.hdr.idFrom = IDC_GAMELIST;
     draw.nmcd.hdr.code = NM_CUSTOMDRAW;
     draw.nmcd.dwDrawStage = CDDS_PREPAINT;
     Drawing result;
-    result.prepaint = SendMessageA(dialog, WM_NOTIFY, IDC_GAMELIST, reinterpret_cast<LPARAM>(&draw));
+    result.prepaint =
+        SendMessageA(dialog, WM_NOTIFY, IDC_GAMELIST, reinterpret_cast<LPARAM>(&draw));
     draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
     draw.nmcd.lItemlParam = rowParam;
     draw.clrTextBk = CLR_DEFAULT;
@@ -104,7 +125,8 @@ Drawing customDraw(HWND dialog, LPARAM rowParam) {
 
 // The colour the list view really paints behind a row: the list is printed into a
 // bitmap and a point of the first column right of its short text is read.
-COLORREF paintedRowColour(HWND list, int row) {
+COLORREF paintedRowColour(HWND list, int row)
+{
     RECT bounds = {};
     bounds.left = LVIR_BOUNDS;
     SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
@@ -114,7 +136,8 @@ COLORREF paintedRowColour(HWND list, int row) {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
+    SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                 PRF_CLIENT | PRF_ERASEBKGND);
     const COLORREF colour = GetPixel(memory, bounds.left + 50, (bounds.top + bounds.bottom) / 2);
     SelectObject(memory, old);
     DeleteObject(bitmap);
@@ -123,20 +146,23 @@ COLORREF paintedRowColour(HWND list, int row) {
     return colour;
 }
 
-POINT rowCentre(HWND list, int row) {
+POINT rowCentre(HWND list, int row)
+{
     RECT bounds = {};
     bounds.left = LVIR_BOUNDS;
     SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
     return {bounds.left + 20, (bounds.top + bounds.bottom) / 2};
 }
 
-void doubleClick(HWND list, POINT at) {
+void doubleClick(HWND list, POINT at)
+{
     const LPARAM position = MAKELPARAM(at.x, at.y);
     PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, position);
     PostMessageA(list, WM_LBUTTONUP, 0, position);
 }
 
-RECT childRect(HWND dialog, int id) {
+RECT childRect(HWND dialog, int id)
+{
     RECT rect;
     GetWindowRect(GetDlgItem(dialog, id), &rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
@@ -149,7 +175,8 @@ constexpr COLORREF WAITING_ROW_COLOUR = 0x007F7FFF;
 
 class GameListDialog : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
         appInstance = GetModuleHandleA(nullptr);
@@ -157,7 +184,8 @@ protected:
     void TearDown() override { clearGameList(currentGames); }
 
     // Opens the dialog as the program does and runs the steps in it.
-    void run(std::vector<DialogStep> steps) {
+    void run(std::vector<DialogStep> steps)
+    {
         runDialog(
             [] {
                 showGameList();
@@ -176,7 +204,8 @@ const std::vector<GameSketch> MIXED = {
     {"7", "Chess", true, {"hal"}},
 };
 
-TEST_F(GameListDialog, WaitingGamesFirstThenByTypeAndNumericId) {
+TEST_F(GameListDialog, WaitingGamesFirstThenByTypeAndNumericId)
+{
     setCurrentGames(MIXED);
     std::vector<Row> rows;
     std::vector<std::string> headers;
@@ -186,18 +215,15 @@ TEST_F(GameListDialog, WaitingGamesFirstThenByTypeAndNumericId) {
               clickButton(dialog, IDCANCEL);
           }}});
     const std::vector<Row> expected = {
-        {"7", "Chess", "hal", 7},
-        {"40", "Zebra", "dan, eve, fay", 40},
-        {"", "Abc", "gus", 0},
-        {"9", "Chess", "cid", 9},
-        {"10", "Chess", "ann, bob", 10},
-        {"30", "chess", "", 30},
+        {"7", "Chess", "hal", 7}, {"40", "Zebra", "dan, eve, fay", 40}, {"", "Abc", "gus", 0},
+        {"9", "Chess", "cid", 9}, {"10", "Chess", "ann, bob", 10},      {"30", "chess", "", 30},
     };
     EXPECT_EQ(rows, expected);
     EXPECT_EQ(headers, (std::vector<std::string>{"Game ID/60", "Game Type/150", "Players/250"}));
 }
 
-TEST_F(GameListDialog, NoGamesShowsTheColumnsAndNoRows) {
+TEST_F(GameListDialog, NoGamesShowsTheColumnsAndNoRows)
+{
     setCurrentGames({});
     std::vector<Row> rows = {{"x", "x", "x", 1}};
     std::vector<std::string> headers;
@@ -210,14 +236,17 @@ TEST_F(GameListDialog, NoGamesShowsTheColumnsAndNoRows) {
     EXPECT_EQ(headers.size(), 3u);
 }
 
-TEST_F(GameListDialog, WaitingRowsArePaintedLightRed) {
+TEST_F(GameListDialog, WaitingRowsArePaintedLightRed)
+{
     setCurrentGames(MIXED);
     std::vector<Drawing> drawings;
     std::vector<COLORREF> painted;
     run({{dialogWithCaption(GAMES), [&](HWND dialog) {
               HWND list = GetDlgItem(dialog, IDC_GAMELIST);
-              for (const Row& row : readRows(list)) drawings.push_back(customDraw(dialog, row.param));
-              for (std::size_t i = 0; i < drawings.size(); ++i) painted.push_back(paintedRowColour(list, int(i)));
+              for (const Row& row : readRows(list))
+                  drawings.push_back(customDraw(dialog, row.param));
+              for (std::size_t i = 0; i < drawings.size(); ++i)
+                  painted.push_back(paintedRowColour(list, int(i)));
               clickButton(dialog, IDCANCEL);
           }}});
     ASSERT_EQ(drawings.size(), 6u);
@@ -228,12 +257,14 @@ TEST_F(GameListDialog, WaitingRowsArePaintedLightRed) {
         const bool waiting = i < 2;
         EXPECT_EQ(drawings[i].prepaint, CDRF_NOTIFYITEMDRAW) << "row " << i;
         EXPECT_EQ(drawings[i].item, CDRF_DODEFAULT) << "row " << i;
-        EXPECT_EQ(drawings[i].background, waiting ? WAITING_ROW_COLOUR : CLR_DEFAULT) << "row " << i;
+        EXPECT_EQ(drawings[i].background, waiting ? WAITING_ROW_COLOUR : CLR_DEFAULT)
+            << "row " << i;
         EXPECT_EQ(painted[i], waiting ? WAITING_ROW_COLOUR : plain) << "row " << i;
     }
 }
 
-TEST_F(GameListDialog, RowsFollowTheGamesOfTheLatestPoll) {
+TEST_F(GameListDialog, RowsFollowTheGamesOfTheLatestPoll)
+{
     setCurrentGames(MIXED);
     std::vector<Row> rowsAfter;
     std::vector<Drawing> drawings;
@@ -252,17 +283,19 @@ TEST_F(GameListDialog, RowsFollowTheGamesOfTheLatestPoll) {
     EXPECT_EQ(drawings[2].background, CLR_DEFAULT);
 }
 
-TEST_F(GameListDialog, DoubleClickOpensTheRowsGameAndKeepsTheDialogOpen) {
+TEST_F(GameListDialog, DoubleClickOpensTheRowsGameAndKeepsTheDialogOpen)
+{
     BrowserLog log;
     setCurrentGames(MIXED);
     bool openAfterClicks = false;
-    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+    run({{dialogWithCaption(GAMES),
+          [&](HWND dialog) {
               HWND list = GetDlgItem(dialog, IDC_GAMELIST);
               RECT client;
               GetClientRect(list, &client);
               // Below the last row first: no game there.
               doubleClick(list, {20, client.bottom - 5});
-              doubleClick(list, rowCentre(list, 3));   // game 9
+              doubleClick(list, rowCentre(list, 3));  // game 9
           }},
          {dialogWithCaption(GAMES), [&](HWND dialog) {
               log.waitForUrls(1);
@@ -273,17 +306,23 @@ TEST_F(GameListDialog, DoubleClickOpensTheRowsGameAndKeepsTheDialogOpen) {
     EXPECT_EQ(log.urls(), std::vector<std::string>{ROOT + "jeu.php?id=9"});
 }
 
-TEST_F(GameListDialog, ResizingKeepsCloseInTheCornerAndTheListFillsTheRest) {
+TEST_F(GameListDialog, ResizingKeepsCloseInTheCornerAndTheListFillsTheRest)
+{
     setCurrentGames(MIXED);
-    struct Size { int width, height; };
+    struct Size {
+        int width, height;
+    };
     const Size sizes[] = {{700, 500}, {420, 260}, {900, 300}};
-    struct Seen { RECT client, button, list; };
+    struct Seen {
+        RECT client, button, list;
+    };
     std::vector<Seen> seen;
     RECT firstButton = {};
     run({{dialogWithCaption(GAMES), [&](HWND dialog) {
               firstButton = childRect(dialog, IDCANCEL);
               for (const Size& size : sizes) {
-                  SetWindowPos(dialog, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER);
+                  SetWindowPos(dialog, nullptr, 0, 0, size.width, size.height,
+                               SWP_NOMOVE | SWP_NOZORDER);
                   Seen s;
                   GetClientRect(dialog, &s.client);
                   s.button = childRect(dialog, IDCANCEL);
@@ -311,7 +350,8 @@ TEST_F(GameListDialog, ResizingKeepsCloseInTheCornerAndTheListFillsTheRest) {
 }
 
 // Each way ends the dialog: the list returns (a dialog left open would hang the test).
-TEST_F(GameListDialog, CloseEscapeAndCaptionCloseEachEndTheDialog) {
+TEST_F(GameListDialog, CloseEscapeAndCaptionCloseEachEndTheDialog)
+{
     setCurrentGames(MIXED);
     const std::function<void(HWND)> ways[] = {
         [](HWND dialog) { clickButton(dialog, IDCANCEL); },
@@ -325,9 +365,11 @@ TEST_F(GameListDialog, CloseEscapeAndCaptionCloseEachEndTheDialog) {
     }
 }
 
-TEST_F(GameListDialog, ShowGameListOpensTheDialogOwnedByTheMainWindow) {
+TEST_F(GameListDialog, ShowGameListOpensTheDialogOwnedByTheMainWindow)
+{
     setCurrentGames(MIXED);
-    mainWindow = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, appInstance, nullptr);
+    mainWindow = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                 appInstance, nullptr);
     HWND owner = nullptr;
     std::size_t rows = 0;
     {

@@ -8,37 +8,42 @@
 
 namespace {
 
-std::unique_ptr<GameRecord> gameWithId(const char* linkWithId, bool myTurn = false) {
+std::unique_ptr<GameRecord> gameWithId(const char* linkWithId, bool myTurn = false)
+{
     const char* id = std::strstr(linkWithId, "?id=");
-    return makeGameRecord(linkWithId, std::strlen(linkWithId), "Chess",
-                          id ? id + 4 : nullptr, linkWithId + std::strlen(linkWithId), myTurn);
+    return makeGameRecord(linkWithId, std::strlen(linkWithId), "Chess", id ? id + 4 : nullptr,
+                          linkWithId + std::strlen(linkWithId), myTurn);
 }
 
-std::unique_ptr<GameRecord> gameWithPlayers(std::vector<std::string> names) {
+std::unique_ptr<GameRecord> gameWithPlayers(std::vector<std::string> names)
+{
     auto game = gameWithId("x");
     for (auto& name : names) game->players.push_back(makePlayerRecord(name, "id", false));
     return game;
 }
 
-TEST(GameRecord, IdIsTheDigitRunAfterTheIdMarker) {
-    struct Case { const char* link; const char* id; } cases[] = {
-        {"jeu.php?id=1234x5", "1234"},
-        {"jeu.php?id=42", "42"},
-        {"jeu.php?id=x12", ""},
-        {"jeu.php?id=", ""},
-        {"jeu.php", ""},
+TEST(GameRecord, IdIsTheDigitRunAfterTheIdMarker)
+{
+    struct Case {
+        const char* link;
+        const char* id;
+    } cases[] = {
+        {"jeu.php?id=1234x5", "1234"}, {"jeu.php?id=42", "42"}, {"jeu.php?id=x12", ""},
+        {"jeu.php?id=", ""},           {"jeu.php", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(gameWithId(c.link)->gameId, c.id) << c.link;
 }
 
-TEST(GameRecord, IdStopsAtTheGivenEndEvenAmongDigits) {
+TEST(GameRecord, IdStopsAtTheGivenEndEvenAmongDigits)
+{
     const char text[] = "?id=123456";
     auto game = makeGameRecord(text, 6, "T", text + 4, text + 6, false);
     EXPECT_EQ(game->link, "?id=12");
     EXPECT_EQ(game->gameId, "12");
 }
 
-TEST(GameRecord, NewRecordHasNoPlayersAndIsNotNotified) {
+TEST(GameRecord, NewRecordHasNoPlayersAndIsNotNotified)
+{
     for (bool myTurn : {false, true}) {
         auto game = gameWithId("a?id=1", myTurn);
         EXPECT_TRUE(game->players.empty());
@@ -48,7 +53,8 @@ TEST(GameRecord, NewRecordHasNoPlayersAndIsNotNotified) {
     }
 }
 
-TEST(GameRecord, DeepCopySurvivesItsSource) {
+TEST(GameRecord, DeepCopySurvivesItsSource)
+{
     auto source = gameWithPlayers({"ann", "bob", "cid"});
     source->players[1]->emphasised = true;
     source->myTurn = true;
@@ -66,18 +72,23 @@ TEST(GameRecord, DeepCopySurvivesItsSource) {
     EXPECT_EQ(copy->link, "x");
 }
 
-TEST(GameRecord, JoinPlayerNames) {
-    struct Case { std::vector<std::string> names; const char* joined; } cases[] = {
+TEST(GameRecord, JoinPlayerNames)
+{
+    struct Case {
+        std::vector<std::string> names;
+        const char* joined;
+    } cases[] = {
         {{}, ""},
         {{"ann"}, "ann"},
         {{"ann", "bob", "cid"}, "ann, bob, cid"},
-        {{"", "bob"}, "bob"},             // no separator while the text is still empty
+        {{"", "bob"}, "bob"},  // no separator while the text is still empty
         {{"ann", "", "cid"}, "ann, , cid"},
     };
     for (const auto& c : cases) EXPECT_EQ(joinPlayerNames(*gameWithPlayers(c.names)), c.joined);
 }
 
-TEST(GameRecord, NumericIdReadsLikeASignedInteger) {
+TEST(GameRecord, NumericIdReadsLikeASignedInteger)
+{
     EXPECT_EQ(gameIdNumber(""), 0);
     EXPECT_EQ(gameIdNumber("000"), 0);
     EXPECT_EQ(gameIdNumber("0042"), 42);
@@ -91,7 +102,8 @@ protected:
     void TearDown() override { clearGameList(currentGames); }
 };
 
-TEST_F(CurrentGames, FindGameByIdTakesTheFirstMatch) {
+TEST_F(CurrentGames, FindGameByIdTakesTheFirstMatch)
+{
     EXPECT_EQ(findGameById(currentGames, 7), nullptr);
     currentGames.push_back(gameWithId("a?id=7"));
     currentGames.push_back(gameWithId("b?id=007"));
@@ -104,7 +116,8 @@ TEST_F(CurrentGames, FindGameByIdTakesTheFirstMatch) {
     EXPECT_EQ(findGameById(currentGames, 8), nullptr);
 }
 
-TEST_F(CurrentGames, ClearDestroysEveryRecord) {
+TEST_F(CurrentGames, ClearDestroysEveryRecord)
+{
     currentGames.push_back(gameWithPlayers({"ann", "bob"}));
     currentGames.push_back(gameWithPlayers({"cid"}));
     clearGameList(currentGames);

@@ -27,10 +27,22 @@ const Rgb BLACK{0, 0, 0}, MAROON{128, 0, 0}, RED{255, 0, 0};
 const Rgb GREEN{0, 128, 0}, TEAL{0, 128, 128}, LIME{0, 255, 0};
 
 const std::array<Rgb, 16> STANDARD_PALETTE = {{
-    {0, 0, 0}, {128, 0, 0}, {0, 128, 0}, {128, 128, 0},
-    {0, 0, 128}, {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-    {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
-    {0, 0, 255}, {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    {0, 0, 0},
+    {128, 0, 0},
+    {0, 128, 0},
+    {128, 128, 0},
+    {0, 0, 128},
+    {128, 0, 128},
+    {0, 128, 128},
+    {192, 192, 192},
+    {128, 128, 128},
+    {255, 0, 0},
+    {0, 255, 0},
+    {255, 255, 0},
+    {0, 0, 255},
+    {255, 0, 255},
+    {0, 255, 255},
+    {255, 255, 255},
 }};
 
 unsigned u16(const std::vector<unsigned char>& b, std::size_t at)
@@ -57,8 +69,7 @@ Icon readIcon(const std::string& name)
     std::ifstream in(std::string(TURNBELL_TOOLS_DIR) + "/../res/" + name, std::ios::binary);
     icon.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     const auto& b = icon.bytes;
-    if (b.size() != FILE_SIZE)
-        return icon;
+    if (b.size() != FILE_SIZE) return icon;
 
     const std::size_t image = 22;
     for (int i = 0; i < 16; ++i) {
@@ -139,8 +150,7 @@ TEST_F(IconFiles, ShareOneOutlineWithTransparentEdgeColumns)
     for (int y = 0; y < SIZE; ++y) {
         EXPECT_TRUE(normal->transparent[y][0]) << "row " << y;
         EXPECT_TRUE(normal->transparent[y][SIZE - 1]) << "row " << y;
-        for (int x = 0; x < SIZE; ++x)
-            opaque += normal->transparent[y][x] ? 0 : 1;
+        for (int x = 0; x < SIZE; ++x) opaque += normal->transparent[y][x] ? 0 : 1;
     }
     // A drawing, not a blank or a filled square.
     EXPECT_GT(opaque, SIZE * SIZE / 3);
@@ -169,8 +179,7 @@ TEST_F(IconFiles, DrawTheSameShapeInRedAndInGreen)
     std::map<Rgb, std::set<Rgb>> turnsInto;
     for (int y = 0; y < SIZE; ++y) {
         for (int x = 0; x < SIZE; ++x) {
-            if (normal->transparent[y][x])
-                continue;
+            if (normal->transparent[y][x]) continue;
             ++normalUse[normal->colour[y][x]];
             ++alertUse[alert->colour[y][x]];
             turnsInto[normal->colour[y][x]].insert(alert->colour[y][x]);
@@ -190,4 +199,4 @@ TEST_F(IconFiles, DrawTheSameShapeInRedAndInGreen)
     EXPECT_EQ(turnsInto[RED], (std::set<Rgb>{GREEN, LIME}));
 }
 
-} // namespace
+}  // namespace

@@ -8,8 +8,12 @@ namespace {
 
 const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
 
-TEST(GameLinkUrl, QuotesGoAndRelativeLinksGetTheSiteRoot) {
-    struct Case { const char* link; std::string url; } cases[] = {
+TEST(GameLinkUrl, QuotesGoAndRelativeLinksGetTheSiteRoot)
+{
+    struct Case {
+        const char* link;
+        std::string url;
+    } cases[] = {
         {"jeu.php?id=12", ROOT + "jeu.php?id=12"},
         {"\"jeu.php?id=12\"", ROOT + "jeu.php?id=12"},
         {"\"jeu.php?id=12", ROOT + "jeu.php?id=12"},
@@ -34,7 +38,8 @@ TEST(GameLinkUrl, QuotesGoAndRelativeLinksGetTheSiteRoot) {
 
 TEST(GameLinkUrl, EmptyLinkOpensNothing) { EXPECT_EQ(gameLinkUrl(""), ""); }
 
-TEST(FixedUrls, SiteAndHomepageAddresses) {
+TEST(FixedUrls, SiteAndHomepageAddresses)
+{
     EXPECT_EQ(siteRootUrl(), ROOT);
     EXPECT_EQ(siteMainPageUrl(), ROOT + "index.php");
     EXPECT_EQ(gamesInProgressUrl(), ROOT + "index.php?p=encours");

@@ -49,10 +49,7 @@ GameList makeList(const std::vector<G>& games)
     return list;
 }
 
-const char* flashName(FD d)
-{
-    return d == FD::Start ? "Start" : d == FD::Stop ? "Stop" : "Leave";
-}
+const char* flashName(FD d) { return d == FD::Start ? "Start" : d == FD::Stop ? "Stop" : "Leave"; }
 
 const char* soundName(SD d)
 {
@@ -62,66 +59,126 @@ const char* soundName(SD d)
 TEST(MergeGames, DecidesWhatToTellTheUserOverSequencesOfDeliveries)
 {
     const Scenario scenarios[] = {
-        {"first delivery: every waiting game is new", T, T, "bell.wav", {
-            {{{"1", T}, {"2", F}, {"3", T}}, 2, 2, FD::Start, SD::SoundFile},
-        }},
-        {"the same waiting games again: no news, flash left as it is", T, T, "bell.wav", {
-            {{{"1", T}, {"2", F}}, 1, 1, FD::Start, SD::SoundFile},
-            {{{"1", T}, {"2", F}}, 1, 0, FD::Leave, SD::None},
-            {{{"1", T}, {"2", F}}, 1, 0, FD::Leave, SD::None},
-        }},
-        {"a game that turns to the user", T, T, "bell.wav", {
-            {{{"1", F}, {"2", F}}, 0, 0, FD::Stop, SD::None},
-            {{{"1", F}, {"2", T}}, 1, 1, FD::Start, SD::SoundFile},
-        }},
-        {"the user's turn, then not, then again: told each time", T, T, "bell.wav", {
-            {{{"1", T}}, 1, 1, FD::Start, SD::SoundFile},
-            {{{"1", F}}, 0, 0, FD::Stop, SD::None},
-            {{{"1", T}}, 1, 1, FD::Start, SD::SoundFile},
-        }},
-        {"a waiting game missing from one list is new again when back", T, T, "bell.wav", {
-            {{{"1", T}, {"2", T}}, 2, 2, FD::Start, SD::SoundFile},
-            {{{"2", T}}, 1, 0, FD::Leave, SD::None},
-            {{{"1", T}, {"2", T}}, 2, 1, FD::Start, SD::SoundFile},
-        }},
-        {"no game waiting stops the flash even when icon flashing is off", F, F, "", {
-            {{{"1", F}, {"2", F}}, 0, 0, FD::Stop, SD::None},
-        }},
-        {"games without id match each other, the last previous one deciding", T, T, "bell.wav", {
-            {{{"", T}, {"", F}}, 1, 1, FD::Start, SD::SoundFile},
-            // The last id-less game before was not waiting: the mark is clear again.
-            {{{"", T}}, 1, 1, FD::Start, SD::SoundFile},
-            // Now it was waiting and told: both id-less games take that mark.
-            {{{"", T}, {"", T}}, 2, 0, FD::Leave, SD::None},
-        }},
-        {"two delivered records with one id take the same previous mark", T, T, "bell.wav", {
-            {{{"7", F}}, 0, 0, FD::Stop, SD::None},
-            {{{"7", T}, {"7", T}}, 2, 2, FD::Start, SD::SoundFile},
-            {{{"7", T}, {"7", T}}, 2, 0, FD::Leave, SD::None},
-        }},
-        {"ids are compared as text, not as numbers", T, T, "bell.wav", {
-            {{{"7", T}}, 1, 1, FD::Start, SD::SoundFile},
-            {{{"007", T}}, 1, 1, FD::Start, SD::SoundFile},
-        }},
-        {"icon off, sound on: sound only, the flash neither started nor stopped", F, T, "bell.wav", {
-            {{{"1", T}}, 1, 1, FD::Leave, SD::SoundFile},
-            {{{"1", T}, {"2", T}}, 2, 1, FD::Leave, SD::SoundFile},
-        }},
-        {"icon on, sound off: flash only", T, F, "bell.wav", {
-            {{{"1", T}}, 1, 1, FD::Start, SD::None},
-        }},
-        {"both off: nothing for new games", F, F, "bell.wav", {
-            {{{"1", T}}, 1, 1, FD::Leave, SD::None},
-        }},
-        {"several new games give one decision", T, T, "bell.wav", {
-            {{{"1", T}, {"2", T}, {"3", T}, {"4", T}}, 4, 4, FD::Start, SD::SoundFile},
-        }},
-        {"an empty sound file plays the module's default", T, T, "", {
-            {{{"1", T}}, 1, 1, FD::Start, SD::ModuleDefault},
-        }},
-        {"no sound file at all plays the module's default", T, T, nullptr, {
-            {{{"1", T}}, 1, 1, FD::Start, SD::ModuleDefault},
-        }},
+        {"first delivery: every waiting game is new",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"1", T}, {"2", F}, {"3", T}}, 2, 2, FD::Start, SD::SoundFile},
+         }},
+        {"the same waiting games again: no news, flash left as it is",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"1", T}, {"2", F}}, 1, 1, FD::Start, SD::SoundFile},
+             {{{"1", T}, {"2", F}}, 1, 0, FD::Leave, SD::None},
+             {{{"1", T}, {"2", F}}, 1, 0, FD::Leave, SD::None},
+         }},
+        {"a game that turns to the user",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"1", F}, {"2", F}}, 0, 0, FD::Stop, SD::None},
+             {{{"1", F}, {"2", T}}, 1, 1, FD::Start, SD::SoundFile},
+         }},
+        {"the user's turn, then not, then again: told each time",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"1", T}}, 1, 1, FD::Start, SD::SoundFile},
+             {{{"1", F}}, 0, 0, FD::Stop, SD::None},
+             {{{"1", T}}, 1, 1, FD::Start, SD::SoundFile},
+         }},
+        {"a waiting game missing from one list is new again when back",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"1", T}, {"2", T}}, 2, 2, FD::Start, SD::SoundFile},
+             {{{"2", T}}, 1, 0, FD::Leave, SD::None},
+             {{{"1", T}, {"2", T}}, 2, 1, FD::Start, SD::SoundFile},
+         }},
+        {"no game waiting stops the flash even when icon flashing is off",
+         F,
+         F,
+         "",
+         {
+             {{{"1", F}, {"2", F}}, 0, 0, FD::Stop, SD::None},
+         }},
+        {"games without id match each other, the last previous one deciding",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"", T}, {"", F}}, 1, 1, FD::Start, SD::SoundFile},
+             // The last id-less game before was not waiting: the mark is clear again.
+             {{{"", T}}, 1, 1, FD::Start, SD::SoundFile},
+             // Now it was waiting and told: both id-less games take that mark.
+             {{{"", T}, {"", T}}, 2, 0, FD::Leave, SD::None},
+         }},
+        {"two delivered records with one id take the same previous mark",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"7", F}}, 0, 0, FD::Stop, SD::None},
+             {{{"7", T}, {"7", T}}, 2, 2, FD::Start, SD::SoundFile},
+             {{{"7", T}, {"7", T}}, 2, 0, FD::Leave, SD::None},
+         }},
+        {"ids are compared as text, not as numbers",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"7", T}}, 1, 1, FD::Start, SD::SoundFile},
+             {{{"007", T}}, 1, 1, FD::Start, SD::SoundFile},
+         }},
+        {"icon off, sound on: sound only, the flash neither started nor stopped",
+         F,
+         T,
+         "bell.wav",
+         {
+             {{{"1", T}}, 1, 1, FD::Leave, SD::SoundFile},
+             {{{"1", T}, {"2", T}}, 2, 1, FD::Leave, SD::SoundFile},
+         }},
+        {"icon on, sound off: flash only",
+         T,
+         F,
+         "bell.wav",
+         {
+             {{{"1", T}}, 1, 1, FD::Start, SD::None},
+         }},
+        {"both off: nothing for new games",
+         F,
+         F,
+         "bell.wav",
+         {
+             {{{"1", T}}, 1, 1, FD::Leave, SD::None},
+         }},
+        {"several new games give one decision",
+         T,
+         T,
+         "bell.wav",
+         {
+             {{{"1", T}, {"2", T}, {"3", T}, {"4", T}}, 4, 4, FD::Start, SD::SoundFile},
+         }},
+        {"an empty sound file plays the module's default",
+         T,
+         T,
+         "",
+         {
+             {{{"1", T}}, 1, 1, FD::Start, SD::ModuleDefault},
+         }},
+        {"no sound file at all plays the module's default",
+         T,
+         T,
+         nullptr,
+         {
+             {{{"1", T}}, 1, 1, FD::Start, SD::ModuleDefault},
+         }},
     };
 
     for (const Scenario& s : scenarios) {
@@ -134,8 +191,10 @@ TEST(MergeGames, DecidesWhatToTellTheUserOverSequencesOfDeliveries)
                 mergeGameList(current, delivered, s.notifyIcon, s.notifySound, s.soundFile);
             EXPECT_EQ(out.waiting, d.waiting) << s.name << ", delivery " << step;
             EXPECT_EQ(out.newlyWaiting, d.newlyWaiting) << s.name << ", delivery " << step;
-            EXPECT_STREQ(flashName(out.flash), flashName(d.flash)) << s.name << ", delivery " << step;
-            EXPECT_STREQ(soundName(out.sound), soundName(d.sound)) << s.name << ", delivery " << step;
+            EXPECT_STREQ(flashName(out.flash), flashName(d.flash))
+                << s.name << ", delivery " << step;
+            EXPECT_STREQ(soundName(out.sound), soundName(d.sound))
+                << s.name << ", delivery " << step;
             ASSERT_EQ(current.size(), d.games.size()) << s.name;
             clearGameList(delivered);
         }
@@ -146,8 +205,7 @@ TEST(MergeGames, DecidesWhatToTellTheUserOverSequencesOfDeliveries)
 TEST(MergeGames, CurrentListBecomesMarkedDeepCopiesInPageOrder)
 {
     GameList current = makeList({{"5", T}, {"6", F}});
-    for (auto& g : current)
-        g->notified = true;
+    for (auto& g : current) g->notified = true;
 
     GameList delivered = makeList({{"9", F}, {"6", T}, {"5", T}, {"", F}});
     delivered[1]->players.push_back(makePlayerRecord("bob", "p2", true));
@@ -179,4 +237,4 @@ TEST(MergeGames, CurrentListBecomesMarkedDeepCopiesInPageOrder)
     clearGameList(current);
 }
 
-} // namespace
+}  // namespace

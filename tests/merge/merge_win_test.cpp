@@ -81,7 +81,8 @@ double millisecondsOf(void (*call)())
     QueryPerformanceCounter(&start);
     call();
     QueryPerformanceCounter(&end);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+           static_cast<double>(frequency.QuadPart);
 }
 
 TEST_F(Merge, NewlyWaitingGamesStartTheFlashAndNoWaitingGameStopsIt)
@@ -141,7 +142,9 @@ TEST_F(Merge, SoundNeitherFailsNorHoldsUpTheUiThread)
     EXPECT_TRUE(PlaySoundA(DEFAULT_SOUND_FILE, nullptr, SND_FILENAME | SND_ASYNC));
     EXPECT_TRUE(PlaySoundA("", appInstance, SND_FILENAME | SND_ASYNC));
     QueryPerformanceCounter(&end);
-    EXPECT_LT(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart), 500.0);
+    EXPECT_LT(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                  static_cast<double>(frequency.QuadPart),
+              500.0);
 }
 
 TEST_F(Merge, ANullDeliveryChangesNothing)
@@ -152,4 +155,4 @@ TEST_F(Merge, ANullDeliveryChangesNothing)
     EXPECT_EQ(currentGames.size(), 1u);
 }
 
-} // namespace
+}  // namespace

@@ -6,21 +6,19 @@
 
 namespace {
 
-TEST(UrlEncodeForm, EncodesTheNameForTheRequestBody) {
-    struct Case { const char* text; const char* encoded; };
+TEST(UrlEncodeForm, EncodesTheNameForTheRequestBody)
+{
+    struct Case {
+        const char* text;
+        const char* encoded;
+    };
     const Case cases[] = {
-        {"Ann Lee", "Ann+Lee"},
-        {"a&b", "a%26b"},
-        {"a+b", "a%2bb"},
-        {"50%=x", "50%=x"},
-        {"a\tb", "a%09b"},
-        {"\x01\x1f", "%01%1f"},
-        {"\xff", "%ff"},
-        {"J\xe9r\xf4me", "J%e9r%f4me"},
-        {"\x80", "%80"},
-        {"\x7f#?/;~", "\x7f#?/;~"},
-        {"  ", "++"},
-        {"", ""},
+        {"Ann Lee", "Ann+Lee"}, {"a&b", "a%26b"},
+        {"a+b", "a%2bb"},       {"50%=x", "50%=x"},
+        {"a\tb", "a%09b"},      {"\x01\x1f", "%01%1f"},
+        {"\xff", "%ff"},        {"J\xe9r\xf4me", "J%e9r%f4me"},
+        {"\x80", "%80"},        {"\x7f#?/;~", "\x7f#?/;~"},
+        {"  ", "++"},           {"", ""},
     };
     for (const auto& c : cases) {
         std::unique_ptr<char[]> encoded = urlEncodeForm(c.text);
@@ -29,7 +27,8 @@ TEST(UrlEncodeForm, EncodesTheNameForTheRequestBody) {
     }
 }
 
-TEST(UrlEncodeForm, LongestNameFitsItsAllocation) {
+TEST(UrlEncodeForm, LongestNameFitsItsAllocation)
+{
     // Every byte escaped: three bytes out for each byte in, within 4n + 1.
     const std::string name(299, '\xe9');
     std::unique_ptr<char[]> encoded = urlEncodeForm(name.c_str());

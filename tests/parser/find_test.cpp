@@ -10,7 +10,8 @@
 namespace {
 
 // The search exactly as the parser's rules put it, one start position after another.
-std::ptrdiff_t referenceFindBounded(const char* text, const char* needle, std::ptrdiff_t limit) {
+std::ptrdiff_t referenceFindBounded(const char* text, const char* needle, std::ptrdiff_t limit)
+{
     const std::ptrdiff_t m = static_cast<std::ptrdiff_t>(std::strlen(needle));
     if (m == 0) return 0;
     for (std::ptrdiff_t i = 0; i <= limit - m; ++i) {
@@ -21,7 +22,8 @@ std::ptrdiff_t referenceFindBounded(const char* text, const char* needle, std::p
 }
 
 // The text in a heap block of exactly its size, so that a read past it is caught.
-std::unique_ptr<char[]> exactCopy(const std::string& text) {
+std::unique_ptr<char[]> exactCopy(const std::string& text)
+{
     std::unique_ptr<char[]> copy(new char[text.size()]);
     std::memcpy(copy.get(), text.data(), text.size());
     return copy;
@@ -29,24 +31,30 @@ std::unique_ptr<char[]> exactCopy(const std::string& text) {
 
 std::ptrdiff_t offsetOf(const char* found, const char* text) { return found ? found - text : -1; }
 
-TEST(FindBounded, FollowsTheStartPositionRules) {
+TEST(FindBounded, FollowsTheStartPositionRules)
+{
     using namespace std::string_literals;
-    struct Case { std::string text; const char* needle; std::ptrdiff_t limit; std::ptrdiff_t expected; };
+    struct Case {
+        std::string text;
+        const char* needle;
+        std::ptrdiff_t limit;
+        std::ptrdiff_t expected;
+    };
     const Case cases[] = {
         {"abcabc", "bc", 6, 1},
         {"abcabc", "ca", 6, 2},
-        {"abcabc", "bc", 2, -1},        // the match would reach past the limit
-        {"abcabc", "bc", 3, 1},         // it just fits
+        {"abcabc", "bc", 2, -1},  // the match would reach past the limit
+        {"abcabc", "bc", 3, 1},   // it just fits
         {"abcabc", "abcabc", 6, 0},
-        {"abcabc", "abcabcx", 6, -1},   // limit shorter than the needle
-        {"abcabc", "", 0, 0},           // an empty needle is found at once
+        {"abcabc", "abcabcx", 6, -1},  // limit shorter than the needle
+        {"abcabc", "", 0, 0},          // an empty needle is found at once
         {"abcabc", "", -5, 0},
-        {"ab\0bc"s, "bc", 5, -1},      // a NUL before the match ends the search
+        {"ab\0bc"s, "bc", 5, -1},  // a NUL before the match ends the search
         {"\0abc"s, "abc", 4, -1},
-        {"bc\0"s, "bc", 3, 0},          // a NUL after the match does not matter
-        {"abcx\0"s, "cx", 4, 2},        // a NUL past the last start position is never tried
+        {"bc\0"s, "bc", 3, 0},    // a NUL after the match does not matter
+        {"abcx\0"s, "cx", 4, 2},  // a NUL past the last start position is never tried
         {"xab\0"s, "ab", 4, 1},
-        {"xy\0"s, "yz", 3, -1},         // partial match up to the NUL
+        {"xy\0"s, "yz", 3, -1},  // partial match up to the NUL
         {"aaab", "aab", 4, 1},
         {"abc", "abc", -1, -1},
         {"", "a", 0, -1},
@@ -58,7 +66,8 @@ TEST(FindBounded, FollowsTheStartPositionRules) {
     }
 }
 
-TEST(FindBounded, AgreesWithTheStepByStepSearchOnRandomTexts) {
+TEST(FindBounded, AgreesWithTheStepByStepSearchOnRandomTexts)
+{
     std::mt19937 random(20261208);
     const char alphabet[] = {'a', 'b', 'c', '\0', 'A', '\xe9'};
     std::uniform_int_distribution<int> pick(0, 5);
@@ -86,30 +95,34 @@ TEST(FindBounded, AgreesWithTheStepByStepSearchOnRandomTexts) {
     }
 }
 
-TEST(FindBounded, FindsMarkersAcrossALongText) {
+TEST(FindBounded, FindsMarkersAcrossALongText)
+{
     // Long stretches exercise the anchored scan over many near misses.
     std::string text(100000, 'x');
     for (std::size_t i = 0; i < text.size(); i += 97) text.replace(i, 9, "img/ico_e");
     text.replace(text.size() - 30, 19, "img/ico_encours.gif");
     auto copy = exactCopy(text);
     const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(text.size());
-    EXPECT_EQ(offsetOf(findBounded(copy.get(), "img/ico_encours.gif", size), copy.get()), size - 30);
+    EXPECT_EQ(offsetOf(findBounded(copy.get(), "img/ico_encours.gif", size), copy.get()),
+              size - 30);
     EXPECT_EQ(findBounded(copy.get(), "img/ico_encours.gif", size - 12), nullptr);
     copy[5000] = '\0';
     EXPECT_EQ(findBounded(copy.get(), "img/ico_encours.gif", size), nullptr);
     EXPECT_EQ(offsetOf(findBounded(copy.get(), "ico_e", size), copy.get()), 4);
 }
 
-TEST(FindChar, IsBoundedByTheCountAndPassesOverNul) {
+TEST(FindChar, IsBoundedByTheCountAndPassesOverNul)
+{
     using namespace std::string_literals;
-    struct Case { std::string text; char c; std::ptrdiff_t count; std::ptrdiff_t expected; };
+    struct Case {
+        std::string text;
+        char c;
+        std::ptrdiff_t count;
+        std::ptrdiff_t expected;
+    };
     const Case cases[] = {
-        {"ab<cd<", '<', 6, 2},
-        {"ab<cd<", '<', 2, -1},
-        {"ab<cd<", '<', 3, 2},
-        {"a\0b<"s, '<', 4, 3},
-        {"a\0b<"s, '\0', 4, 1},
-        {"<", '<', 0, -1},
+        {"ab<cd<", '<', 6, 2}, {"ab<cd<", '<', 2, -1}, {"ab<cd<", '<', 3, 2},
+        {"a\0b<"s, '<', 4, 3}, {"a\0b<"s, '\0', 4, 1}, {"<", '<', 0, -1},
         {"<", '<', -1, -1},
     };
     for (const auto& c : cases) {

@@ -8,7 +8,8 @@
 
 namespace {
 
-TEST(LowercaseWin, TableEqualsTheSystemMapping) {
+TEST(LowercaseWin, TableEqualsTheSystemMapping)
+{
     ASSERT_EQ(GetACP(), 1252u);
     char bytes[256];
     for (int b = 0; b < 256; ++b) bytes[b] = static_cast<char>(b);
@@ -17,7 +18,8 @@ TEST(LowercaseWin, TableEqualsTheSystemMapping) {
         EXPECT_EQ(static_cast<unsigned char>(bytes[b]), cp1252Lower[b]) << "byte " << b;
 }
 
-TEST(LowercaseWin, LowerBytesUsesTheSystemMapping) {
+TEST(LowercaseWin, LowerBytesUsesTheSystemMapping)
+{
     char bytes[512];
     for (int i = 0; i < 512; ++i) bytes[i] = static_cast<char>(i & 0xFF);
     lowerBytes(bytes, sizeof bytes);

@@ -20,7 +20,8 @@ using namespace std::string_literals;
 
 // The reply sits in a heap block of exactly its length, as the poll's buffer holds it
 // without a terminating NUL, so that any read past its end is caught.
-GameList parse(const std::string& page, const char* userName) {
+GameList parse(const std::string& page, const char* userName)
+{
     std::unique_ptr<char[]> reply(new char[page.size()]);
     std::memcpy(reply.get(), page.data(), page.size());
     GameList games;
@@ -30,24 +31,28 @@ GameList parse(const std::string& page, const char* userName) {
 
 const std::string title = "<h2>Recherche de parties</h2>\n";
 
-std::string section(const std::string& gameType) {
+std::string section(const std::string& gameType)
+{
     return "<tr><td colspan=4 class=clListeEntete>&nbsp;&nbsp;" + gameType + "</td></tr>\n";
 }
 
-std::string player(const std::string& id, const std::string& name, bool active = false) {
+std::string player(const std::string& id, const std::string& name, bool active = false)
+{
     return "<a href=\"#\" onclick=\"detailJoueur(" + id + ");return false;\"><span class=j" +
            (active ? " style=\"font-weight:bold\"" : "") + ">" + name + "</span></a>\n";
 }
 
 // A game block whose first player is the one whose turn it is.
-std::string game(const std::string& id, const std::string& active, const std::string& other) {
+std::string game(const std::string& id, const std::string& active, const std::string& other)
+{
     return "<tr><td><img src=img/ico_encours.gif></td><td><a href=\"jeu.php?id=" + id +
            "\" title=\"t\">#" + id + "</a></td>\n<td>" + player("1" + id, active, true) +
            player("2" + id, other) + "</td></tr>\n";
 }
 
 // One line per game: "type|id|link|myTurn|name:playerId:emphasised,...".
-std::string summary(const GameList& games) {
+std::string summary(const GameList& games)
+{
     std::string out;
     for (const auto& g : games) {
         out += g->gameType + "|" + g->gameId + "|" + g->link + "|" + (g->myTurn ? "1" : "0") + "|";
@@ -58,7 +63,8 @@ std::string summary(const GameList& games) {
     return out;
 }
 
-std::string readTestPage(const char* name) {
+std::string readTestPage(const char* name)
+{
     std::string path = std::string(TURNBELL_TEST_DATA) + "/" + name;
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return {};
@@ -76,18 +82,22 @@ struct PollerStopped {
     ~PollerStopped() { pollerRunning = true; }
 };
 
-TEST(SearchPage, ReadsEveryGameOfASavedPage) {
+TEST(SearchPage, ReadsEveryGameOfASavedPage)
+{
     const std::string page = readTestPage("search_fr.html");
     ASSERT_FALSE(page.empty());
     EXPECT_EQ(summary(parse(page, "marie")),
-              "\xc9" "checs|1201|jeu.php?id=1201|1|Marie:17:1,Bob:23:0,\n"
-              "\xc9" "checs|1207|jeu.php?id=1207|0|Bob:23:0,Marie:17:0,Zo\xe9:41:1,\n"
+              "\xc9"
+              "checs|1201|jeu.php?id=1201|1|Marie:17:1,Bob:23:0,\n"
+              "\xc9"
+              "checs|1207|jeu.php?id=1207|0|Bob:23:0,Marie:17:0,Zo\xe9:41:1,\n"
               "Go 19x19|3310|jeu.php?id=3310|0|Marie:17:0,Hikaru:52:1,Lee:60:0,Ann:61:0,Cid:62:0,\n"
               "Dames|77|jeu.php?id=77|1|J\xe9r\xf4me:88:0,Marie:17:1,\n"
               "Dames|78|jeu.php?id=78|0|J\xe9r\xf4me:88:0,Marie:17:0,Nils:90:0,Olga:91:1,\n");
 }
 
-TEST(SearchPage, PagesWithoutGamesGiveNothing) {
+TEST(SearchPage, PagesWithoutGamesGiveNothing)
+{
     for (const char* name : {"search_empty.html", "not_search.html"}) {
         const std::string page = readTestPage(name);
         ASSERT_FALSE(page.empty()) << name;
@@ -95,9 +105,13 @@ TEST(SearchPage, PagesWithoutGamesGiveNothing) {
     }
 }
 
-TEST(SearchPage, RecognisesEitherTitle) {
+TEST(SearchPage, RecognisesEitherTitle)
+{
     const std::string games = section("Go") + game("5", "Ann", "Bob");
-    struct Case { std::string page; std::size_t games; };
+    struct Case {
+        std::string page;
+        std::size_t games;
+    };
     const Case cases[] = {
         {title + games, 1},
         {"<h2>GAMES SEARCH</h2>" + games, 1},
@@ -117,7 +131,8 @@ TEST(SearchPage, RecognisesEitherTitle) {
     }
 }
 
-TEST(SearchPage, MarkersMatchInAnyLetterCase) {
+TEST(SearchPage, MarkersMatchInAnyLetterCase)
+{
     const std::string page =
         "<H2>RECHERCHE DE PARTIES</H2><TD CLASS=CLLISTEENTETE>&NBSP;&Nbsp;Go LIBRE</TD>"
         "<IMG SRC=IMG/ICO_ENCOURS.GIF><A HREF=\"Jeu.PHP?ID=77\">x</A>"
@@ -125,7 +140,8 @@ TEST(SearchPage, MarkersMatchInAnyLetterCase) {
     EXPECT_EQ(summary(parse(page, "ANN")), "Go LIBRE|77|jeu.php?id=77|1|Ann:ab7:1,\n");
 }
 
-TEST(SearchPage, SectionWithoutGameTypeEndsThePage) {
+TEST(SearchPage, SectionWithoutGameTypeEndsThePage)
+{
     const std::string first = section("Chess") + game("1", "Ann", "Bob");
     const std::string third = "class=clListeEntete>&nbsp;&nbsp;Go</td>" + game("3", "Ann", "Bob");
     const std::string broken[] = {
@@ -138,13 +154,19 @@ TEST(SearchPage, SectionWithoutGameTypeEndsThePage) {
         ASSERT_EQ(games.size(), 1u) << second;
         EXPECT_EQ(games[0]->gameId, "1");
     }
-    GameList games = parse(title + first + section("Draughts") + game("2", "Ann", "Bob") + "<td " + third, "ann");
+    GameList games = parse(
+        title + first + section("Draughts") + game("2", "Ann", "Bob") + "<td " + third, "ann");
     ASSERT_EQ(games.size(), 3u);
     EXPECT_EQ(games[2]->gameType, "Go");
 }
 
-TEST(SearchPage, LinkRule) {
-    struct Case { const char* anchor; const char* link; const char* id; };
+TEST(SearchPage, LinkRule)
+{
+    struct Case {
+        const char* anchor;
+        const char* link;
+        const char* id;
+    };
     const Case cases[] = {
         {"href=\"jeu.php?id=42\"", "jeu.php?id=42", "42"},
         {"HREF=\"Jeu.PHP?ID=42\"", "jeu.php?id=42", "42"},
@@ -170,14 +192,17 @@ TEST(SearchPage, LinkRule) {
     }
 }
 
-TEST(SearchPage, BlockWithoutLinkOrBoldMarkerIsSkipped) {
+TEST(SearchPage, BlockWithoutLinkOrBoldMarkerIsSkipped)
+{
     const char* broken[] = {
         "<a hre=\"jeu.php?id=9\">x</a><span style=\"font-weight:bold\">Ann</span>",
         "<a href=\"jeu.php?id=9>x</a><span style=font-weight:bold>Ann</span>",  // no closing quote
-        "<a href=\"x\">x</a><span class=j style=font-weight:bold>Ann</span>",   // one-char link, no quote after
+        "<a href=\"x\">x</a><span class=j style=font-weight:bold>Ann</span>",   // one-char link, no
+                                                                                // quote after
         "<a href=\"jeu.php?id=9\">x</a><span style=\"font-weight:normal\">Ann</span>",
         "<a href=\"jeu.php?id=9\">x</a><span style=\"font-weight:bold\">Ann</spa>",
-        "<span style=\"font-weight:bold\">Ann</span><a href=\"jeu.php?id=9\">x</a>",  // bold first is fine
+        "<span style=\"font-weight:bold\">Ann</span><a href=\"jeu.php?id=9\">x</a>",  // bold first
+                                                                                      // is fine
     };
     for (std::size_t i = 0; i < sizeof broken / sizeof broken[0]; ++i) {
         const std::string page = title + section("Go") + "<img src=img/ico_encours.gif>" +
@@ -189,13 +214,18 @@ TEST(SearchPage, BlockWithoutLinkOrBoldMarkerIsSkipped) {
     }
 }
 
-TEST(SearchPage, UserNameInTheBoldMarker) {
-    struct Case { std::string bold; const char* user; bool myTurn; };
+TEST(SearchPage, UserNameInTheBoldMarker)
+{
+    struct Case {
+        std::string bold;
+        const char* user;
+        bool myTurn;
+    };
     const Case cases[] = {
         {"Joanna", "ann", true},
         {"Joanna", "ANN", true},
         {"Joanna", "joannas", false},
-        {"Bob", "bold", true},          // the marker's own text is searched too
+        {"Bob", "bold", true},  // the marker's own text is searched too
         {"Bob", "", true},
         {"Ann+Lee", "Ann+Lee", true},
         {"Ann Lee", "Ann+Lee", false},
@@ -211,29 +241,35 @@ TEST(SearchPage, UserNameInTheBoldMarker) {
     ASSERT_EQ(parse(title + section("Go") + game("1", "Bob", "Ann"), "ann").size(), 1u);
     EXPECT_FALSE(parse(title + section("Go") + game("1", "Bob", "Ann"), "ann")[0]->myTurn);
     // A bold stretch shorter than the name: "font-weight:bold" directly before "</span".
-    GameList games = parse(title + section("Go") +
-                               "<img src=img/ico_encours.gif><a href=\"jj\">x</a><b style=font-weight:bold</span>"
-                               "joanna</span>",
-                           "font-weight:bold</");
+    GameList games = parse(
+        title + section("Go") +
+            "<img src=img/ico_encours.gif><a href=\"jj\">x</a><b style=font-weight:bold</span>"
+            "joanna</span>",
+        "font-weight:bold</");
     ASSERT_EQ(games.size(), 1u);
     EXPECT_FALSE(games[0]->myTurn);
 }
 
-TEST(SearchPage, EncodedUserNameMatchesOnlyTheEncodedForm) {
+TEST(SearchPage, EncodedUserNameMatchesOnlyTheEncodedForm)
+{
     const std::string page = readTestPage("search_en.html");
     ASSERT_FALSE(page.empty());
     std::unique_ptr<char[]> encoded = urlEncodeForm("Ann Lee");
     GameList games = parse(page, encoded.get());
     ASSERT_EQ(games.size(), 3u);
-    EXPECT_TRUE(games[0]->myTurn);   // bold "Ann+Lee", though a plain "ann lee" plays too
+    EXPECT_TRUE(games[0]->myTurn);  // bold "Ann+Lee", though a plain "ann lee" plays too
     EXPECT_FALSE(games[1]->myTurn);
     EXPECT_TRUE(games[2]->myTurn);
     EXPECT_EQ(games[2]->gameType, "Reversi");
     EXPECT_EQ(games[0]->link, "jeu.php?id=4001");
 }
 
-TEST(SearchPage, PlayerEntries) {
-    struct Case { std::string entries; std::string players; };
+TEST(SearchPage, PlayerEntries)
+{
+    struct Case {
+        std::string entries;
+        std::string players;
+    };
     const Case cases[] = {
         {"onclick=\"detailJoueur(AB12);\"><span class=abcdefg>Ann</span>", "Ann:ab12:0,"},
         {"onclick=\"detailJoueur(7);\"><span class=abcdefgh>Ann</span>", "Ann:7:1,"},
@@ -243,7 +279,8 @@ TEST(SearchPage, PlayerEntries) {
         {"onclick=\"detailJoueur(1)\"><span class=j>Ann</span>onclick=\"detailJoueur(2\"><span "
          "class=j>Bob</span>onclick=\"detailJoueur(3)\"><span class=j>Cid</span>",
          "Ann:1:0,"},
-        {"onclick=\"detailJoueur(1)\"><span class=j>Ann</span>onclick=\"detailJoueur(2)\"><b>Bob</b>"
+        {"onclick=\"detailJoueur(1)\"><span "
+         "class=j>Ann</span>onclick=\"detailJoueur(2)\"><b>Bob</b>"
          "onclick=\"detailJoueur(3)\"><span class=j>Cid</span>",
          "Ann:1:0,"},
         {"onclick=\"detailJoueur(1)\"><span class=j", ""},
@@ -254,14 +291,16 @@ TEST(SearchPage, PlayerEntries) {
     for (const auto& c : cases) {
         const std::string page = title + section("Go") +
                                  "<img src=img/ico_encours.gif><a href=\"j?id=1\">x</a>"
-                                 "<i style=font-weight:bold>x</span>" + c.entries;
+                                 "<i style=font-weight:bold>x</span>" +
+                                 c.entries;
         GameList games = parse(page, "ann");
         ASSERT_EQ(games.size(), 1u) << c.entries;
         EXPECT_EQ(summary(games), "Go|1|j?id=1|0|" + c.players + "\n") << c.entries;
     }
 }
 
-TEST(SearchPage, NulBytes) {
+TEST(SearchPage, NulBytes)
+{
     // In the game type: the type is cut there. The games of a section are looked for
     // from its start, so only a game placed before the label gets past the NUL.
     GameList typed = parse(title + "<td class=clListeEntete>" + game("1", "Ann", "Bob") +
@@ -289,8 +328,10 @@ TEST(SearchPage, NulBytes) {
     EXPECT_EQ(games[0]->players.size(), 2u);
 }
 
-TEST(SearchPage, ReplyEndingInsideTheLastBlockIsReadUpToItsEnd) {
-    const std::string full = title + section("Go") + game("1", "Ann", "Bob") + game("2", "Bob", "Ann");
+TEST(SearchPage, ReplyEndingInsideTheLastBlockIsReadUpToItsEnd)
+{
+    const std::string full =
+        title + section("Go") + game("1", "Ann", "Bob") + game("2", "Bob", "Ann");
     // Cut the page at every length: nothing may be read past the cut (the reply's heap
     // block ends there), and the first game is whole once its block is.
     const std::size_t secondBlock = full.rfind("<tr><td><img");
@@ -309,12 +350,12 @@ TEST(SearchPage, ReplyEndingInsideTheLastBlockIsReadUpToItsEnd) {
 
     const std::string page = readTestPage("search_truncated.html");
     ASSERT_FALSE(page.empty());
-    EXPECT_EQ(summary(parse(page, "marie")),
-              "Go 9x9|10|jeu.php?id=10|0|Marie:1:0,Bob:2:1,\n"
-              "Go 9x9|11|jeu.php?id=11|1|Marie:1:1,Bob:2:0,\n");
+    EXPECT_EQ(summary(parse(page, "marie")), "Go 9x9|10|jeu.php?id=10|0|Marie:1:0,Bob:2:1,\n"
+                                             "Go 9x9|11|jeu.php?id=11|1|Marie:1:1,Bob:2:0,\n");
 }
 
-TEST(SearchPage, StoppedPollerCreatesNoFurtherGames) {
+TEST(SearchPage, StoppedPollerCreatesNoFurtherGames)
+{
     const std::string page = readTestPage("search_fr.html");
     ASSERT_FALSE(page.empty());
     {
@@ -325,7 +366,8 @@ TEST(SearchPage, StoppedPollerCreatesNoFurtherGames) {
     EXPECT_EQ(parse(page, "marie").size(), 5u);
 }
 
-TEST(SearchPage, StopDuringTheParseKeepsAPrefixOfTheGames) {
+TEST(SearchPage, StopDuringTheParseKeepsAPrefixOfTheGames)
+{
     // A long page; another thread stops the poller while it is being parsed. Whatever
     // was read by then is kept in page order, and nothing after the stop is added.
     std::string page = title;
@@ -350,7 +392,8 @@ TEST(SearchPage, StopDuringTheParseKeepsAPrefixOfTheGames) {
         ASSERT_LE(games.size(), 2000u);
         if (games.empty()) continue;
         const std::size_t lastLine = partial.rfind('\n', partial.size() - 2);
-        const std::string whole = lastLine == std::string::npos ? "" : partial.substr(0, lastLine + 1);
+        const std::string whole =
+            lastLine == std::string::npos ? "" : partial.substr(0, lastLine + 1);
         EXPECT_EQ(full.compare(0, whole.size(), whole), 0) << delayMicros;
         const GameRecord& last = *games.back();
         EXPECT_EQ(last.gameId, std::to_string(games.size() - 1)) << delayMicros;

@@ -36,10 +36,7 @@ void operator delete(void* block) noexcept
     }
 }
 
-void operator delete(void* block, std::size_t) noexcept
-{
-    operator delete(block);
-}
+void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace {
 
@@ -111,8 +108,7 @@ TEST_F(PollCycle, AnEmptyOrFailedPollDeliversNothingAndLeavesNothing)
         {"status 300", R"({"default": {"status": 300}, )" + games},
         {"a reply of 99 bytes", R"({"default": {"body": "bytes", "size": 99}})"},
         {"no answer within the time-out", R"({"default": {"silent": true}})"},
-        {"the connection closed after the headers",
-         R"({"default": {"close_after": 0}, )" + games},
+        {"the connection closed after the headers", R"({"default": {"close_after": 0}, )" + games},
     };
     for (const Case& c : cases) {
         setScenario(c.scenario);

@@ -209,7 +209,7 @@ TEST_F(PollerThread, AListDeliveredDuringTheStopIsNotMerged)
     EXPECT_TRUE(currentGames.empty());
     EXPECT_EQ(waitingCount, 0);
     EXPECT_FALSE(flashTimerTicksWithin(3 * FLASH_PERIOD_MS));
-    mainWindow = receiver;   // the window stays: destroying it would stop the poller again
+    mainWindow = receiver;  // the window stays: destroying it would stop the poller again
 }
 
 }  // namespace

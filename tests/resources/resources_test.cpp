@@ -18,7 +18,8 @@ namespace {
 const WORD US_ENGLISH = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 // The raw bytes of one resource in US English; empty when there is none.
-std::vector<BYTE> resourceBytes(LPCSTR type, int id) {
+std::vector<BYTE> resourceBytes(LPCSTR type, int id)
+{
     HRSRC found = FindResourceExA(nullptr, type, MAKEINTRESOURCEA(id), US_ENGLISH);
     if (!found) return {};
     const BYTE* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
@@ -31,18 +32,24 @@ class TemplateReader {
 public:
     explicit TemplateReader(const std::vector<BYTE>& bytes) : bytes_(bytes) {}
 
-    WORD word() {
+    WORD word()
+    {
         if (!has(2)) return 0;
         const WORD value = static_cast<WORD>(bytes_[position_] | bytes_[position_ + 1] << 8);
         position_ += 2;
         return value;
     }
     BYTE byte() { return has(1) ? bytes_[position_++] : 0; }
-    DWORD dword() { const WORD low = word(); return low | static_cast<DWORD>(word()) << 16; }
+    DWORD dword()
+    {
+        const WORD low = word();
+        return low | static_cast<DWORD>(word()) << 16;
+    }
     short coordinate() { return static_cast<short>(word()); }
     // A string or an ordinal: a class ordinal is named after the class it stands for,
     // and names are lower-cased, since class names do not depend on letter case.
-    std::string nameOrOrdinal(bool isClass) {
+    std::string nameOrOrdinal(bool isClass)
+    {
         const WORD first = word();
         if (first == 0xFFFF) {
             const WORD ordinal = word();
@@ -52,7 +59,8 @@ public:
             return "#" + std::to_string(ordinal);
         }
         std::string text;
-        for (WORD c = first; c != 0; c = word()) text += static_cast<char>(isClass ? std::tolower(c & 0xFF) : c);
+        for (WORD c = first; c != 0; c = word())
+            text += static_cast<char>(isClass ? std::tolower(c & 0xFF) : c);
         return text;
     }
     std::string text() { return nameOrOrdinal(false); }
@@ -60,9 +68,11 @@ public:
     bool atEnd() const { return position_ >= bytes_.size(); }
 
 private:
-    bool has(std::size_t n) {
+    bool has(std::size_t n)
+    {
         if (position_ + n <= bytes_.size()) return true;
-        if (position_ <= bytes_.size()) ADD_FAILURE() << "template ends early at byte " << position_;
+        if (position_ <= bytes_.size())
+            ADD_FAILURE() << "template ends early at byte " << position_;
         position_ = bytes_.size() + 1;  // report once
         return false;
     }
@@ -78,17 +88,20 @@ struct Control {
     std::string className, text;
 };
 
-bool operator==(const Control& a, const Control& b) {
-    return a.exStyle == b.exStyle && a.style == b.style && a.x == b.x && a.y == b.y && a.width == b.width &&
-           a.height == b.height && a.id == b.id && a.className == b.className && a.text == b.text;
+bool operator==(const Control& a, const Control& b)
+{
+    return a.exStyle == b.exStyle && a.style == b.style && a.x == b.x && a.y == b.y &&
+           a.width == b.width && a.height == b.height && a.id == b.id &&
+           a.className == b.className && a.text == b.text;
 }
 
-std::ostream& operator<<(std::ostream& out, const Control& c) {
+std::ostream& operator<<(std::ostream& out, const Control& c)
+{
     char styles[40];
     std::snprintf(styles, sizeof styles, "%08lx/%08lx", static_cast<unsigned long>(c.style),
                   static_cast<unsigned long>(c.exStyle));
-    return out << "{" << c.id << " " << c.className << " \"" << c.text << "\" " << styles << " " << c.x << ","
-               << c.y << " " << c.width << "x" << c.height << "}";
+    return out << "{" << c.id << " " << c.className << " \"" << c.text << "\" " << styles << " "
+               << c.x << "," << c.y << " " << c.width << "x" << c.height << "}";
 }
 
 struct Dialog {
@@ -99,7 +112,8 @@ struct Dialog {
     std::vector<Control> controls;
 };
 
-Dialog readExtendedDialog(const std::vector<BYTE>& bytes) {
+Dialog readExtendedDialog(const std::vector<BYTE>& bytes)
+{
     TemplateReader in(bytes);
     Dialog d;
     EXPECT_EQ(in.word(), 1) << "version";
@@ -108,12 +122,18 @@ Dialog readExtendedDialog(const std::vector<BYTE>& bytes) {
     d.exStyle = in.dword();
     d.style = in.dword();
     const WORD count = in.word();
-    d.x = in.coordinate(); d.y = in.coordinate(); d.width = in.coordinate(); d.height = in.coordinate();
+    d.x = in.coordinate();
+    d.y = in.coordinate();
+    d.width = in.coordinate();
+    d.height = in.coordinate();
     d.menu = in.text();
     d.className = in.text();
     d.caption = in.text();
     if (d.style & DS_SETFONT) {
-        d.pointSize = in.word(); d.weight = in.word(); d.italic = in.byte(); d.charset = in.byte();
+        d.pointSize = in.word();
+        d.weight = in.word();
+        d.italic = in.byte();
+        d.charset = in.byte();
         d.font = in.text();
     }
     for (WORD i = 0; i < count && !in.atEnd(); ++i) {
@@ -122,7 +142,10 @@ Dialog readExtendedDialog(const std::vector<BYTE>& bytes) {
         EXPECT_EQ(in.dword(), 0u) << "help id of control " << i;
         c.exStyle = in.dword();
         c.style = in.dword();
-        c.x = in.coordinate(); c.y = in.coordinate(); c.width = in.coordinate(); c.height = in.coordinate();
+        c.x = in.coordinate();
+        c.y = in.coordinate();
+        c.width = in.coordinate();
+        c.height = in.coordinate();
         c.id = static_cast<int>(in.dword());
         c.className = in.nameOrOrdinal(true);
         c.text = in.text();
@@ -133,13 +156,17 @@ Dialog readExtendedDialog(const std::vector<BYTE>& bytes) {
     return d;
 }
 
-Dialog readStandardDialog(const std::vector<BYTE>& bytes) {
+Dialog readStandardDialog(const std::vector<BYTE>& bytes)
+{
     TemplateReader in(bytes);
     Dialog d;
     d.style = in.dword();
     d.exStyle = in.dword();
     const WORD count = in.word();
-    d.x = in.coordinate(); d.y = in.coordinate(); d.width = in.coordinate(); d.height = in.coordinate();
+    d.x = in.coordinate();
+    d.y = in.coordinate();
+    d.width = in.coordinate();
+    d.height = in.coordinate();
     d.menu = in.text();
     d.className = in.text();
     d.caption = in.text();
@@ -152,7 +179,10 @@ Dialog readStandardDialog(const std::vector<BYTE>& bytes) {
         Control c;
         c.style = in.dword();
         c.exStyle = in.dword();
-        c.x = in.coordinate(); c.y = in.coordinate(); c.width = in.coordinate(); c.height = in.coordinate();
+        c.x = in.coordinate();
+        c.y = in.coordinate();
+        c.width = in.coordinate();
+        c.height = in.coordinate();
         c.id = static_cast<short>(in.word());
         c.className = in.nameOrOrdinal(true);
         c.text = in.text();
@@ -163,17 +193,25 @@ Dialog readStandardDialog(const std::vector<BYTE>& bytes) {
     return d;
 }
 
-TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder) {
+TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder)
+{
     const std::vector<BYTE> bytes = resourceBytes(RT_DIALOG, IDD_SETTINGS);
     ASSERT_FALSE(bytes.empty()) << "IDD_SETTINGS in US English";
     const Dialog d = readExtendedDialog(bytes);
     EXPECT_EQ(d.style, 0x80C808C8u);
     EXPECT_EQ(d.exStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
-    EXPECT_EQ(d.x, 0); EXPECT_EQ(d.y, 0); EXPECT_EQ(d.width, 360); EXPECT_EQ(d.height, 130);
-    EXPECT_EQ(d.menu, ""); EXPECT_EQ(d.className, "");
+    EXPECT_EQ(d.x, 0);
+    EXPECT_EQ(d.y, 0);
+    EXPECT_EQ(d.width, 360);
+    EXPECT_EQ(d.height, 130);
+    EXPECT_EQ(d.menu, "");
+    EXPECT_EQ(d.className, "");
     EXPECT_EQ(d.caption, "Turnbell settings:");
     EXPECT_EQ(d.font, "MS Shell Dlg");
-    EXPECT_EQ(d.pointSize, 8); EXPECT_EQ(d.weight, 400); EXPECT_EQ(d.italic, 0); EXPECT_EQ(d.charset, 1);
+    EXPECT_EQ(d.pointSize, 8);
+    EXPECT_EQ(d.weight, 400);
+    EXPECT_EQ(d.italic, 0);
+    EXPECT_EQ(d.charset, 1);
     const std::vector<Control> expected = {
         {0, 0x50810080, 47, 8, 162, 14, IDC_USERNAME, "edit", ""},
         {0, 0x50010003, 19, 55, 81, 10, IDC_FLASHICON, "button", "Flash icon in systray"},
@@ -189,16 +227,22 @@ TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder) {
     EXPECT_EQ(d.controls, expected);
 }
 
-TEST(GamesTemplate, StandardResizableDialogWithCloseAndTheList) {
+TEST(GamesTemplate, StandardResizableDialogWithCloseAndTheList)
+{
     const std::vector<BYTE> bytes = resourceBytes(RT_DIALOG, IDD_GAMES);
     ASSERT_FALSE(bytes.empty()) << "IDD_GAMES in US English";
     ASSERT_GE(bytes.size(), 4u);
-    ASSERT_FALSE(bytes[2] == 0xFF && bytes[3] == 0xFF) << "a standard template, not the extended one";
+    ASSERT_FALSE(bytes[2] == 0xFF && bytes[3] == 0xFF)
+        << "a standard template, not the extended one";
     const Dialog d = readStandardDialog(bytes);
     EXPECT_EQ(d.style, 0x90CC084Cu);
     EXPECT_EQ(d.exStyle, 0x00040100u);
-    EXPECT_EQ(d.x, 0); EXPECT_EQ(d.y, 0); EXPECT_EQ(d.width, 375); EXPECT_EQ(d.height, 192);
-    EXPECT_EQ(d.menu, ""); EXPECT_EQ(d.className, "");
+    EXPECT_EQ(d.x, 0);
+    EXPECT_EQ(d.y, 0);
+    EXPECT_EQ(d.width, 375);
+    EXPECT_EQ(d.height, 192);
+    EXPECT_EQ(d.menu, "");
+    EXPECT_EQ(d.className, "");
     EXPECT_EQ(d.caption, "Games");
     EXPECT_EQ(d.font, "Ms Shell Dlg 2");
     EXPECT_EQ(d.pointSize, 8);
@@ -212,16 +256,20 @@ TEST(GamesTemplate, StandardResizableDialogWithCloseAndTheList) {
 struct MenuEntry {
     UINT type, state, id;
     std::string text;
-    bool operator==(const MenuEntry& o) const {
+    bool operator==(const MenuEntry& o) const
+    {
         return type == o.type && state == o.state && id == o.id && text == o.text;
     }
 };
 
-std::ostream& operator<<(std::ostream& out, const MenuEntry& e) {
-    return out << "{type " << e.type << ", state " << e.state << ", id " << e.id << ", \"" << e.text << "\"}";
+std::ostream& operator<<(std::ostream& out, const MenuEntry& e)
+{
+    return out << "{type " << e.type << ", state " << e.state << ", id " << e.id << ", \"" << e.text
+               << "\"}";
 }
 
-MenuEntry menuEntry(HMENU menu, int position, HMENU* submenu = nullptr) {
+MenuEntry menuEntry(HMENU menu, int position, HMENU* submenu = nullptr)
+{
     char text[128] = {};
     MENUITEMINFOA info = {};
     info.cbSize = sizeof info;
@@ -233,7 +281,8 @@ MenuEntry menuEntry(HMENU menu, int position, HMENU* submenu = nullptr) {
     return {info.fType, info.fState, info.wID, text};
 }
 
-TEST(TrayMenuTemplate, FilePopupHoldsTheNineItemsWithTheDefaultFirst) {
+TEST(TrayMenuTemplate, FilePopupHoldsTheNineItemsWithTheDefaultFirst)
+{
     const std::vector<BYTE> bytes = resourceBytes(RT_MENU, IDR_TRAYMENU);
     ASSERT_GE(bytes.size(), 2u) << "IDR_TRAYMENU in US English";
     EXPECT_EQ(bytes[0] | bytes[1] << 8, 1) << "an extended menu template";

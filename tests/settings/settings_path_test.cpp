@@ -18,14 +18,10 @@ TEST(SettingsFilePath, JoinsTheDirectoryAndTheFileNameWithOneBackslash)
     const std::string dir246(246, 'd');  // 246 + "\" + 12 + NUL = 260: the longest that fits
     const std::string root246 = std::string(246, 'd') + "\\";  // already ends in the separator
     const PathCase cases[] = {
-        {"C:\\games", true, "C:\\games\\Turnbell.ini"},
-        {"C:\\", true, "C:\\Turnbell.ini"},
-        {"Z:\\a b\\c\\", true, "Z:\\a b\\c\\Turnbell.ini"},
-        {"", false, ""},
-        {dir246, true, dir246 + "\\Turnbell.ini"},
-        {dir246 + "d", false, ""},
-        {root246, true, root246 + "Turnbell.ini"},
-        {root246 + "d", false, ""},
+        {"C:\\games", true, "C:\\games\\Turnbell.ini"},     {"C:\\", true, "C:\\Turnbell.ini"},
+        {"Z:\\a b\\c\\", true, "Z:\\a b\\c\\Turnbell.ini"}, {"", false, ""},
+        {dir246, true, dir246 + "\\Turnbell.ini"},          {dir246 + "d", false, ""},
+        {root246, true, root246 + "Turnbell.ini"},          {root246 + "d", false, ""},
     };
     for (const PathCase& c : cases) {
         char out[SETTINGS_PATH_SIZE];

@@ -66,9 +66,9 @@ StoredValue queryValue(const char* name)
 void storeValue(const char* name, DWORD type, const std::string& data)
 {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                              static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
@@ -205,8 +205,9 @@ TEST_F(SettingsStore, SettingsFileContentsAreReadAsTheProfileFunctionsSeeThem)
         std::string soundFile;
     };
     const Case cases[] = {
-        {"all four", "[Turnbell]\r\nUsername=Ann Lee\r\nSoundFile=C:\\b.wav\r\nNotifyIcon=1\r\n"
-                     "NotifySound=1\r\n",
+        {"all four",
+         "[Turnbell]\r\nUsername=Ann Lee\r\nSoundFile=C:\\b.wav\r\nNotifyIcon=1\r\n"
+         "NotifySound=1\r\n",
          "Ann Lee", true, true, "C:\\b.wav"},
         {"icon off, sound missing", "[Turnbell]\nNotifyIcon=0\n", "", false, true, "sheepbaa.wav"},
         {"any nonzero number is on, text is off", "[Turnbell]\nNotifyIcon=7\nNotifySound=off\n", "",
@@ -216,8 +217,7 @@ TEST_F(SettingsStore, SettingsFileContentsAreReadAsTheProfileFunctionsSeeThem)
         {"another section only", "[Other]\nUsername=zed\nNotifyIcon=0\n", "", true, true,
          "sheepbaa.wav"},
         {"no section at all", "Username=zed\nNotifyIcon=0\n", "", true, true, "sheepbaa.wav"},
-        {"garbage", std::string("\x01\xff\x00[[=\n\n==\r\x7f", 13), "", true, true,
-         "sheepbaa.wav"},
+        {"garbage", std::string("\x01\xff\x00[[=\n\n==\r\x7f", 13), "", true, true, "sheepbaa.wav"},
         {"over-long values are cut to their fields",
          "[Turnbell]\nUsername=" + name299 + "tail\nSoundFile=" + sound259 + "tail\n", name299,
          true, true, sound259},
@@ -325,10 +325,12 @@ TEST_F(SettingsStore, StoredRegistryTextIsTakenWhateverItsTypeWhenItFitsItsField
         {"the longest name", "Username", REG_SZ, name299 + '\0', name299, "sheepbaa.wav"},
         {"a name one byte too long", "Username", REG_SZ, name300 + '\0', "", "sheepbaa.wav"},
         {"a full field without a NUL", "Username", REG_SZ, name300, "", "sheepbaa.wav"},
-        {"a name stored as a number", "Username", REG_DWORD, dword(0x626f42), "Bob", "sheepbaa.wav"},
+        {"a name stored as a number", "Username", REG_DWORD, dword(0x626f42), "Bob",
+         "sheepbaa.wav"},
         {"a name stored as binary", "Username", REG_BINARY, std::string("Bob", 4), "Bob",
          "sheepbaa.wav"},
-        {"a binary name without a NUL", "Username", REG_BINARY, "Ann Lee", "Ann Lee", "sheepbaa.wav"},
+        {"a binary name without a NUL", "Username", REG_BINARY, "Ann Lee", "Ann Lee",
+         "sheepbaa.wav"},
         {"a binary name too long for its NUL", "Username", REG_BINARY, name300, "", "sheepbaa.wav"},
         {"an expandable name, unexpanded", "Username", REG_EXPAND_SZ, std::string("%USER%", 7),
          "%USER%", "sheepbaa.wav"},
@@ -380,8 +382,10 @@ TEST_F(SettingsStore, StoredRegistryFlagsAreOnUnlessTheirBytesMakeTheNumberZero)
             std::memset(&Settings, 'x', sizeof Settings);
             loadSettings();
             const bool icon = std::strcmp(flag, "NotifyIcon") == 0;
-            EXPECT_EQ(icon ? Settings.notifyIcon : Settings.notifySound, c.on) << flag << ": " << c.what;
-            EXPECT_TRUE(icon ? Settings.notifySound : Settings.notifyIcon) << flag << ": " << c.what;
+            EXPECT_EQ(icon ? Settings.notifyIcon : Settings.notifySound, c.on)
+                << flag << ": " << c.what;
+            EXPECT_TRUE(icon ? Settings.notifySound : Settings.notifyIcon)
+                << flag << ": " << c.what;
         }
     }
 }

@@ -20,18 +20,21 @@ struct Values {
     bool notifyIcon;
     bool notifySound;
     std::string soundFile;
-    bool operator==(const Values& o) const {
-        return userName == o.userName && notifyIcon == o.notifyIcon && notifySound == o.notifySound &&
-               soundFile == o.soundFile;
+    bool operator==(const Values& o) const
+    {
+        return userName == o.userName && notifyIcon == o.notifyIcon &&
+               notifySound == o.notifySound && soundFile == o.soundFile;
     }
 };
 
-std::ostream& operator<<(std::ostream& out, const Values& v) {
-    return out << "{\"" << v.userName << "\", " << v.notifyIcon << ", " << v.notifySound << ", \"" << v.soundFile
-               << "\"}";
+std::ostream& operator<<(std::ostream& out, const Values& v)
+{
+    return out << "{\"" << v.userName << "\", " << v.notifyIcon << ", " << v.notifySound << ", \""
+               << v.soundFile << "\"}";
 }
 
-void store(const Values& v) {
+void store(const Values& v)
+{
     std::memset(&Settings, 0, sizeof Settings);
     std::strncpy(Settings.userName, v.userName.c_str(), USER_NAME_SIZE - 1);
     Settings.notifyIcon = v.notifyIcon;
@@ -39,16 +42,23 @@ void store(const Values& v) {
     std::strncpy(Settings.soundFile, v.soundFile.c_str(), SOUND_FILE_SIZE - 1);
 }
 
-Values stored() { return {Settings.userName, Settings.notifyIcon, Settings.notifySound, Settings.soundFile}; }
+Values stored()
+{
+    return {Settings.userName, Settings.notifyIcon, Settings.notifySound, Settings.soundFile};
+}
 
-Values shown(HWND dialog) {
-    return {controlText(dialog, IDC_USERNAME), IsDlgButtonChecked(dialog, IDC_FLASHICON) == BST_CHECKED,
-            IsDlgButtonChecked(dialog, IDC_PLAYSOUND) == BST_CHECKED, controlText(dialog, IDC_SOUNDFILE)};
+Values shown(HWND dialog)
+{
+    return {controlText(dialog, IDC_USERNAME),
+            IsDlgButtonChecked(dialog, IDC_FLASHICON) == BST_CHECKED,
+            IsDlgButtonChecked(dialog, IDC_PLAYSOUND) == BST_CHECKED,
+            controlText(dialog, IDC_SOUNDFILE)};
 }
 
 // Types into the controls the way the user's edits end up in them; check boxes are
 // clicked (posted) so they toggle through the button itself.
-void edit(HWND dialog, const std::string& userName, const std::string& soundFile) {
+void edit(HWND dialog, const std::string& userName, const std::string& soundFile)
+{
     SetDlgItemTextA(dialog, IDC_USERNAME, userName.c_str());
     SetDlgItemTextA(dialog, IDC_SOUNDFILE, soundFile.c_str());
 }
@@ -57,7 +67,8 @@ const Values START = {"alice", true, false, "sheepbaa.wav"};
 
 class SettingsDialog : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         appInstance = GetModuleHandleA(nullptr);
         // startPoller initialises the lock in the program.
         InitializeCriticalSection(&settingsLock);
@@ -65,31 +76,37 @@ protected:
     void SetUp() override { store(START); }
 
     // Opens the dialog as the tray menu does, runs the steps in it and returns its result.
-    INT_PTR run(std::vector<DialogStep> steps) {
+    INT_PTR run(std::vector<DialogStep> steps)
+    {
         return runDialog(
             [] {
-                return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, settingsDialogProc, 0);
+                return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
+                                       settingsDialogProc, 0);
             },
             std::move(steps));
     }
 };
 
-TEST_F(SettingsDialog, OkStoresTheEditedControls) {
-    Values before{};
-    const INT_PTR result = run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
-                                     before = shown(dialog);
-                                     edit(dialog, " bob ", "C:\\sounds\\ding.wav");
-                                     clickButton(dialog, IDC_FLASHICON);
-                                     clickButton(dialog, IDC_PLAYSOUND);
-                                 }},
-                                {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDOK); }}});
+TEST_F(SettingsDialog, OkStoresTheEditedControls)
+{
+    Values before = {};
+    const INT_PTR result =
+        run({{dialogWithCaption(CAPTION),
+              [&](HWND dialog) {
+                  before = shown(dialog);
+                  edit(dialog, " bob ", "C:\\sounds\\ding.wav");
+                  clickButton(dialog, IDC_FLASHICON);
+                  clickButton(dialog, IDC_PLAYSOUND);
+              }},
+             {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDOK); }}});
     EXPECT_EQ(before, START);
     EXPECT_EQ(result, IDOK);
     // The name is kept exactly as typed, blanks included.
     EXPECT_EQ(stored(), (Values{" bob ", false, true, "C:\\sounds\\ding.wav"}));
 }
 
-TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings) {
+TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings)
+{
     const std::function<void(HWND)> ways[] = {
         [](HWND dialog) { clickButton(dialog, IDCANCEL); },
         [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_ESCAPE); },
@@ -98,7 +115,8 @@ TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings) {
     int way = 0;
     for (const auto& close : ways) {
         SCOPED_TRACE(way++);
-        const INT_PTR result = run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
+        const INT_PTR result = run({{dialogWithCaption(CAPTION),
+                                     [&](HWND dialog) {
                                          edit(dialog, "mallory", "");
                                          clickButton(dialog, IDC_FLASHICON);
                                          clickButton(dialog, IDC_PLAYSOUND);
@@ -109,7 +127,8 @@ TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings) {
     }
 }
 
-TEST_F(SettingsDialog, EnterInTheUserNameConfirmsLikeOk) {
+TEST_F(SettingsDialog, EnterInTheUserNameConfirmsLikeOk)
+{
     const INT_PTR result = run({{dialogWithCaption(CAPTION), [](HWND dialog) {
                                      edit(dialog, "carol", "x.wav");
                                      pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN);
@@ -118,12 +137,14 @@ TEST_F(SettingsDialog, EnterInTheUserNameConfirmsLikeOk) {
     EXPECT_EQ(stored(), (Values{"carol", true, false, "x.wav"}));
 }
 
-TEST_F(SettingsDialog, UntickedFlashStaysOffWhenTickedAgainAndCancelled) {
+TEST_F(SettingsDialog, UntickedFlashStaysOffWhenTickedAgainAndCancelled)
+{
     run({{dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDC_FLASHICON); }},
          {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDOK); }}});
     EXPECT_FALSE(Settings.notifyIcon);
     bool shownUnticked = true;
-    run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
+    run({{dialogWithCaption(CAPTION),
+          [&](HWND dialog) {
               shownUnticked = IsDlgButtonChecked(dialog, IDC_FLASHICON) == BST_UNCHECKED;
               clickButton(dialog, IDC_FLASHICON);
           }},
@@ -132,8 +153,11 @@ TEST_F(SettingsDialog, UntickedFlashStaysOffWhenTickedAgainAndCancelled) {
     EXPECT_FALSE(Settings.notifyIcon);
 }
 
-TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields) {
-    struct Case { std::size_t nameLength, fileLength, storedName, storedFile; } cases[] = {
+TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields)
+{
+    struct Case {
+        std::size_t nameLength, fileLength, storedName, storedFile;
+    } cases[] = {
         {0, 0, 0, 0},
         {299, 259, 299, 259},
         {300, 260, 299, 259},
@@ -154,11 +178,14 @@ TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields) {
 // exists) accepts it.
 class SoundFile {
 public:
-    SoundFile() {
+    SoundFile()
+    {
         char directory[MAX_PATH];
         GetTempPathA(sizeof directory, directory);
-        path = std::string(directory) + "turnbell-dialog-" + std::to_string(GetCurrentProcessId()) + ".wav";
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        path = std::string(directory) + "turnbell-dialog-" + std::to_string(GetCurrentProcessId()) +
+               ".wav";
+        HANDLE file =
+            CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written;
         WriteFile(file, "RIFF", 4, &written, nullptr);
         CloseHandle(file);
@@ -170,21 +197,25 @@ public:
     std::string path;
 };
 
-TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere) {
+TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere)
+{
     SoundFile sound;
     std::string offered, afterBrowse;
     const INT_PTR result = run({
-        {dialogWithCaption(CAPTION), [](HWND dialog) {
+        {dialogWithCaption(CAPTION),
+         [](HWND dialog) {
              SetDlgItemTextA(dialog, IDC_SOUNDFILE, "start.wav");
              clickButton(dialog, IDC_BROWSE);
          }},
-        {dialogOtherThan(CAPTION), [&](HWND fileDialog) {
+        {dialogOtherThan(CAPTION),
+         [&](HWND fileDialog) {
              // The open-file dialog starts with the focus in its file name field.
              offered = windowText(GetFocus());
              SetWindowTextA(GetFocus(), sound.path.c_str());
              clickButton(fileDialog, IDOK);
          }},
-        {dialogWithCaption(CAPTION), [&](HWND dialog) {
+        {dialogWithCaption(CAPTION),
+         [&](HWND dialog) {
              afterBrowse = controlText(dialog, IDC_SOUNDFILE);
              clickButton(dialog, IDCANCEL);
          }},
@@ -195,19 +226,23 @@ TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere) {
     EXPECT_EQ(stored(), START) << "the chosen file reaches the settings only through OK";
 }
 
-TEST_F(SettingsDialog, CancelledBrowseKeepsTheEditText) {
+TEST_F(SettingsDialog, CancelledBrowseKeepsTheEditText)
+{
     std::string afterBrowse;
     bool sawFileDialog = false;
     run({
-        {dialogWithCaption(CAPTION), [](HWND dialog) {
+        {dialogWithCaption(CAPTION),
+         [](HWND dialog) {
              SetDlgItemTextA(dialog, IDC_SOUNDFILE, "keep me.wav");
              clickButton(dialog, IDC_BROWSE);
          }},
-        {dialogOtherThan(CAPTION), [&](HWND fileDialog) {
+        {dialogOtherThan(CAPTION),
+         [&](HWND fileDialog) {
              sawFileDialog = true;
              clickButton(fileDialog, IDCANCEL);
          }},
-        {dialogWithCaption(CAPTION), [&](HWND dialog) {
+        {dialogWithCaption(CAPTION),
+         [&](HWND dialog) {
              afterBrowse = controlText(dialog, IDC_SOUNDFILE);
              clickButton(dialog, IDOK);
          }},

@@ -9,24 +9,27 @@ const char BROWSER_KEY[] = "Software\\Wine\\WineBrowser";
 
 }  // namespace
 
-BrowserLog::BrowserLog() {
+BrowserLog::BrowserLog()
+{
     char name[96];
-    std::snprintf(name, sizeof name, "turnbell-browser-%lu-%lu.log", GetCurrentProcessId(), GetTickCount());
+    std::snprintf(name, sizeof name, "turnbell-browser-%lu-%lu.log", GetCurrentProcessId(),
+                  GetTickCount());
     unixPath_ = std::string("/tmp/") + name;
     windowsPath_ = std::string("Z:\\tmp\\") + name;
     DeleteFileA(windowsPath_.c_str());
     // winebrowser splits the value like a command line; the URL arrives as $0.
     const std::string command = "/bin/sh -c \"printf '%s\\n' \\\"$0\\\" >> " + unixPath_ + "\"";
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, BROWSER_KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, BROWSER_KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) == ERROR_SUCCESS) {
         RegSetValueExA(key, "Browsers", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                        static_cast<DWORD>(command.size() + 1));
         RegCloseKey(key);
     }
 }
 
-BrowserLog::~BrowserLog() {
+BrowserLog::~BrowserLog()
+{
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, BROWSER_KEY, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Browsers");
@@ -35,14 +38,16 @@ BrowserLog::~BrowserLog() {
     DeleteFileA(windowsPath_.c_str());
 }
 
-std::vector<std::string> BrowserLog::urls() const {
+std::vector<std::string> BrowserLog::urls() const
+{
     std::vector<std::string> lines;
     std::ifstream file(windowsPath_);
     for (std::string line; std::getline(file, line);) lines.push_back(line);
     return lines;
 }
 
-std::vector<std::string> BrowserLog::waitForUrls(std::size_t count, DWORD timeoutMs) const {
+std::vector<std::string> BrowserLog::waitForUrls(std::size_t count, DWORD timeoutMs) const
+{
     const DWORD start = GetTickCount();
     std::vector<std::string> lines = urls();
     while (lines.size() < count && GetTickCount() - start < timeoutMs) {

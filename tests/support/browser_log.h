@@ -13,8 +13,8 @@
 
 class BrowserLog {
 public:
-    BrowserLog();    // sets the browser command; the log starts empty
-    ~BrowserLog();   // removes the command and the log file
+    BrowserLog();   // sets the browser command; the log starts empty
+    ~BrowserLog();  // removes the command and the log file
     BrowserLog(const BrowserLog&) = delete;
     BrowserLog& operator=(const BrowserLog&) = delete;
 

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "app/globals.h"
 #include "tray/flash.h"
 
@@ -14,8 +12,7 @@
 // shown. appInstance must be set.
 inline void createHiddenMainWindow(const char* className, WNDPROC procedure = DefWindowProcA)
 {
-    WNDCLASSEXA wc;
-    std::memset(&wc, 0, sizeof wc);
+    WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = procedure;
     wc.hInstance = appInstance;
@@ -32,8 +29,7 @@ inline bool flashTimerTicksWithin(DWORD milliseconds)
     while (GetTickCount() - start < milliseconds) {
         MSG msg;
         while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            if (msg.wParam == FLASH_TIMER)
-                return true;
+            if (msg.wParam == FLASH_TIMER) return true;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_TIMER);
     }

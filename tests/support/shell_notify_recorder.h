@@ -12,11 +12,11 @@
 #include <vector>
 
 struct ShellNotifyCall {
-    DWORD message;                        // NIM_ADD, NIM_MODIFY, NIM_DELETE
-    NOTIFYICONDATAA data;                 // the structure as passed
-    BOOL result;                          // what the shell answered
-    std::vector<std::uint32_t> colours;   // a passed icon as the system draws it (RGB only),
-    std::vector<bool> transparent;        // and its mask: both bottom-up, small icon size
+    DWORD message;                       // NIM_ADD, NIM_MODIFY, NIM_DELETE
+    NOTIFYICONDATAA data;                // the structure as passed
+    BOOL result;                         // what the shell answered
+    std::vector<std::uint32_t> colours;  // a passed icon as the system draws it (RGB only),
+    std::vector<bool> transparent;       // and its mask: both bottom-up, small icon size
 };
 
 // The calls so far, oldest first. While recording is off, calls only pass through (and

@@ -73,20 +73,11 @@ void setScenario(const std::string& json)
     siteControl("POST", "/_control/clear");
 }
 
-int requestCount()
-{
-    return std::atoi(siteControl("GET", "/_control/count").c_str());
-}
+int requestCount() { return std::atoi(siteControl("GET", "/_control/count").c_str()); }
 
-std::string lastRequest()
-{
-    return siteControl("GET", "/_control/last");
-}
+std::string lastRequest() { return siteControl("GET", "/_control/last"); }
 
-std::string lastRequestBody()
-{
-    return bodyOf(lastRequest());
-}
+std::string lastRequestBody() { return bodyOf(lastRequest()); }
 
 INTERNET_PORT closedPort()
 {

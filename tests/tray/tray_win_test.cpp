@@ -32,8 +32,7 @@ std::atomic<long> allocations{0};
 void* operator new(std::size_t size)
 {
     ++allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
+    if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept { std::free(p); }
@@ -50,10 +49,12 @@ protected:
         appInstance = GetModuleHandleA(nullptr);
         smallIconWidth = GetSystemMetrics(SM_CXSMICON);
         smallIconHeight = GetSystemMetrics(SM_CYSMICON);
-        smallIcon = static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                                  smallIconWidth, smallIconHeight, LR_SHARED));
-        alertIcon = static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ALERT), IMAGE_ICON,
-                                                  smallIconWidth, smallIconHeight, LR_SHARED));
+        smallIcon =
+            static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
+                                          smallIconWidth, smallIconHeight, LR_SHARED));
+        alertIcon =
+            static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ALERT), IMAGE_ICON,
+                                          smallIconWidth, smallIconHeight, LR_SHARED));
         createHiddenMainWindow("WC_TrayTest");
         prepared = prepareFlash();
     }
@@ -72,14 +73,16 @@ protected:
 
 bool Tray::prepared;
 
-std::vector<std::uint32_t> colours(HICON icon) { return drawnColours(icon, smallIconWidth, smallIconHeight); }
+std::vector<std::uint32_t> colours(HICON icon)
+{
+    return drawnColours(icon, smallIconWidth, smallIconHeight);
+}
 
 // The frame that the n-th flash step after a start hands to the shell.
 const ShellNotifyCall& stepFrames(int steps)
 {
     shellNotifyCalls.clear();
-    for (int i = 0; i < steps; ++i)
-        flashStep();
+    for (int i = 0; i < steps; ++i) flashStep();
     return shellNotifyCalls.back();
 }
 
@@ -87,8 +90,7 @@ bool zeroFrom(const NOTIFYICONDATAA& data, std::size_t offset)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(&data);
     for (std::size_t i = offset; i < sizeof data; ++i)
-        if (bytes[i] != 0)
-            return false;
+        if (bytes[i] != 0) return false;
     return true;
 }
 
@@ -105,8 +107,8 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
     traySetIcon(alertIcon);
     trayUpdateTip(3);
     trayRemove();
-    traySetIcon(smallIcon);   // no icon any more: the shell refuses
-    trayAdd();                // a shell restart adds it again the same way
+    traySetIcon(smallIcon);  // no icon any more: the shell refuses
+    trayAdd();               // a shell restart adds it again the same way
 
     const struct {
         const char* what;
@@ -117,12 +119,15 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
         std::string tip;
         BOOL result;
     } cases[] = {
-        {"add", NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_TRAYICON, smallIcon, "Turnbell", TRUE},
+        {"add", NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_TRAYICON, smallIcon, "Turnbell",
+         TRUE},
         {"set icon", NIM_MODIFY, NIF_ICON, 0, alertIcon, "", TRUE},
-        {"tip", NIM_MODIFY, NIF_MESSAGE | NIF_TIP, WM_TRAYICON, nullptr, "Turnbell - 3 games waiting", TRUE},
+        {"tip", NIM_MODIFY, NIF_MESSAGE | NIF_TIP, WM_TRAYICON, nullptr,
+         "Turnbell - 3 games waiting", TRUE},
         {"remove", NIM_DELETE, 0, 0, nullptr, "", TRUE},
         {"set icon when removed", NIM_MODIFY, NIF_ICON, 0, smallIcon, "", FALSE},
-        {"add again", NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_TRAYICON, smallIcon, "Turnbell", TRUE},
+        {"add again", NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_TRAYICON, smallIcon, "Turnbell",
+         TRUE},
     };
     ASSERT_EQ(shellNotifyCalls.size(), sizeof cases / sizeof cases[0]);
     for (std::size_t i = 0; i < shellNotifyCalls.size(); ++i) {
@@ -239,8 +244,7 @@ TEST_F(Tray, AStepAllocatesNoMemoryOfItsOwn)
     shellNotifyRecording = false;
     flashStep();  // let any first-use state of the system settle
     const long before = allocations.load();
-    for (int i = 0; i < 100; ++i)
-        flashStep();
+    for (int i = 0; i < 100; ++i) flashStep();
     EXPECT_EQ(allocations.load(), before);
     shellNotifyRecording = true;
     shellNotifyCalls.clear();
@@ -252,4 +256,4 @@ TEST_F(Tray, AStepAllocatesNoMemoryOfItsOwn)
     EXPECT_EQ(shellNotifyCalls[1].data.hIcon, smallIcon);
 }
 
-} // namespace
+}  // namespace
