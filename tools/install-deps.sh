@@ -4,7 +4,7 @@
 # or with sudo available.
 set -euo pipefail
 packages=(
-  cmake ninja-build python3 git
+  cmake ninja-build python3 git clang-format openssl
   mingw-w64 wine wine64            # wine32:i386 comes with the 32-bit runner (setup-i686.sh)
   clang libclang-rt-14-dev llvm    # native build: sanitizers and libFuzzer
   googletest libbenchmark-dev libgumbo-dev pkg-config

@@ -26,6 +26,14 @@ else
   "$root/tools/setup-i686.sh" || exit 1
 fi
 
+# Every C++ source keeps the project's style (.clang-format).
+echo "== format"
+unformatted=$(cd "$root" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -c "warning:")
+if [ "$unformatted" -ne 0 ]; then
+  (cd "$root" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep "warning:" | head -n 20)
+  echo "$unformatted lines differ from .clang-format: run clang-format -i on the files above"; exit 1
+fi
+
 # Each build is one preset of CMakePresets.json, in a folder of its own under $build;
 # warnings in the project's own code fail the build (TURNBELL_WERROR).
 mkdir -p "$build"
