@@ -83,7 +83,12 @@ std::function<bool(HWND)> dialogWithCaption(const std::string& caption)
 
 std::function<bool(HWND)> dialogOtherThan(const std::string& caption)
 {
-    return [caption](HWND dialog) { return windowText(dialog) != caption; };
+    // A dialog shows before its initialisation has put the focus into one of its
+    // controls; a step that types into the focus waits for that.
+    return [caption](HWND dialog) {
+        HWND focus = GetFocus();
+        return windowText(dialog) != caption && focus && IsChild(dialog, focus);
+    };
 }
 
 void clickButton(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }

@@ -52,6 +52,7 @@ HWND activeDialog();
 
 // Step conditions.
 std::function<bool(HWND)> dialogWithCaption(const std::string& caption);
+// Another dialog (a common dialog opened from ours), once the focus is in one of its controls.
 std::function<bool(HWND)> dialogOtherThan(const std::string& caption);
 
 // Actions: clicking a button by id, and a key pressed in a control (posted, so the
