@@ -4,7 +4,8 @@
 // it; the rest is the reply. The name is form-encoded as a poll does, and the reply is
 // copied into a heap block of exactly its size, so that a read past its end trips
 // AddressSanitizer. Each input also checks findBounded against the plain one-position-
-// at-a-time search for one of the page markers.
+// at-a-time search for one of the page markers, and that the parse's report agrees with
+// the games it returned.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -61,7 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<char[]> encoded = urlEncodeForm(name.c_str());
     if (!encoded) return 0;
     GameList games;
-    parseSearchPage(reply.get(), static_cast<int>(replyLength), games, encoded.get());
+    ParseReport report;
+    parseSearchPage(reply.get(), static_cast<int>(replyLength), games, encoded.get(), &report);
+    // The report never disagrees with the result: it counts the games the list got, and a
+    // page without the title, or without a section, gave none.
+    if (report.games != static_cast<int>(games.size()) ||
+        (!report.searchPage && (report.sections != 0 || !games.empty())) ||
+        (report.sections == 0 && !games.empty()))
+        __builtin_trap();
     clearGameList(games);
 
     const char* needle = markers[data[0] / 32 % (sizeof markers / sizeof markers[0])];

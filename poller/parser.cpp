@@ -192,7 +192,11 @@ const char* findChar(const char* text, char c, std::ptrdiff_t count)
     return static_cast<const char*>(std::memchr(text, c, static_cast<std::size_t>(count)));
 }
 
-void parseSearchPage(const char* reply, int length, GameList& out, const char* userName)
+namespace {
+
+// The page: its title, then section after section.
+void parsePage(const char* reply, int length, GameList& out, const char* userName,
+               ParseReport& seen)
 {
     if (!reply || length <= 0 || !userName) return;
     const std::ptrdiff_t size = length;
@@ -210,6 +214,7 @@ void parseSearchPage(const char* reply, int length, GameList& out, const char* u
     std::ptrdiff_t title = findIn(lowered, 0, size, pageTitleMarker);
     if (title < 0) title = findIn(lowered, 0, size, pageTitleMarkerEnglish);
     if (title < 0) return;
+    seen.searchPage = true;
 
     const std::ptrdiff_t sectionMarkerLength = lengthOf(sectionMarker);
     std::ptrdiff_t section = findIn(lowered, title, size, sectionMarker);
@@ -230,9 +235,22 @@ void parseSearchPage(const char* reply, int length, GameList& out, const char* u
             std::memchr(typeText, '\0', static_cast<std::size_t>(typeEnd - typeStart));
         const std::string gameType(typeText, nul ? static_cast<const char*>(nul) : reply + typeEnd);
 
+        ++seen.sections;
         parseGameSection(reply, lowered, text, textEnd - text, out, loweredUserName.get(),
                          gameType);
         if (!keepGoing()) return;
         section = next;
     }
+}
+
+}  // namespace
+
+void parseSearchPage(const char* reply, int length, GameList& out, const char* userName,
+                     ParseReport* report)
+{
+    ParseReport seen;
+    const std::size_t before = out.size();
+    parsePage(reply, length, out, userName, seen);
+    seen.games = static_cast<int>(out.size() - before);
+    if (report) *report = seen;
 }
