@@ -32,6 +32,18 @@ struct SearchSite {
 // The game site the program is built for: the built-in site host on port 80.
 extern const SearchSite BUILT_IN_SITE;
 
+// What became of one search request, in more detail than fetchSearchPage keeps.
+struct SearchOutcome {
+    DWORD error = 0;   // GetLastError() of the WinINet call that failed, or 0
+    DWORD status = 0;  // the reply's HTTP status, or 0 when none was read
+    int bytes = 0;     // reply bytes in the buffer: read only after a status of 200-299
+};
+
+// The search request itself: posts the form, reads the status and, for a status of
+// 200-299, the reply, exactly as fetchSearchPage describes, and says what happened.
+// A body too long for the buffer is not sent (error ERROR_INSUFFICIENT_BUFFER).
+SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName);
+
 // Posts the search form for encodedName (made by urlEncodeForm) to the site and reads
 // at most REPLY_BUFFER_SIZE bytes of the reply into buffer, which must hold
 // REPLY_BUFFER_SIZE bytes. Returns the number of reply bytes, from MIN_REPLY_SIZE to

@@ -51,9 +51,9 @@ int readReply(HINTERNET request, char* buffer)
 
 }  // namespace
 
-int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName)
+SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName)
 {
-    int result = -1;
+    SearchOutcome outcome;
     HINTERNET request = nullptr;
     HINTERNET connection = InternetConnectA(internetSession, site.host, site.port, nullptr, nullptr,
                                             INTERNET_SERVICE_HTTP, 0, 0);
@@ -69,7 +69,9 @@ int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedNam
             connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr, acceptTypes,
             INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI, 0);
     }
-    if (request) {
+    if (!request) {
+        outcome.error = GetLastError();
+    } else {
         // The body is written into the reply buffer; one that does not fit is not sent.
         const int bodyLength =
             std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
@@ -77,17 +79,26 @@ int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedNam
                                HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD_IF_NEW);
         DWORD status = 0;
         DWORD statusSize = sizeof(status);
-        if (bodyLength >= 0 && bodyLength < REPLY_BUFFER_SIZE &&
-            HttpSendRequestA(request, nullptr, 0, buffer, static_cast<DWORD>(bodyLength)) &&
-            HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                           &statusSize, nullptr) &&
-            static_cast<int>(status) / 100 == 2) {
-            const int count = readReply(request, buffer);
-            // A shorter reply cannot be a result page.
-            result = count >= MIN_REPLY_SIZE ? count : -1;
+        if (bodyLength < 0 || bodyLength >= REPLY_BUFFER_SIZE) {
+            outcome.error = ERROR_INSUFFICIENT_BUFFER;
+        } else if (!HttpSendRequestA(request, nullptr, 0, buffer, static_cast<DWORD>(bodyLength)) ||
+                   !HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                                   &status, &statusSize, nullptr)) {
+            outcome.error = GetLastError();
+        } else {
+            outcome.status = status;
+            if (static_cast<int>(status) / 100 == 2) outcome.bytes = readReply(request, buffer);
         }
     }
     if (request) InternetCloseHandle(request);
     if (connection) InternetCloseHandle(connection);
-    return result;
+    return outcome;
+}
+
+int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName)
+{
+    // Only a status of 200-299 with a reply long enough to be a page counts.
+    const SearchOutcome outcome = sendSearchRequest(site, buffer, encodedName);
+    const bool success = outcome.error == 0 && static_cast<int>(outcome.status) / 100 == 2;
+    return success && outcome.bytes >= MIN_REPLY_SIZE ? outcome.bytes : -1;
 }
