@@ -1,17 +1,19 @@
 # The release of the Windows builds: a MinSizeRel build makes a small, stripped
-# Turnbell.exe (sections the program never reaches are dropped at link time), and
-# `cpack` (or the `package` target) zips it with the README.
+# Turnbell.exe and turnbell-check.exe (sections never reached are dropped at link time),
+# and `cpack` (or the `package` target) zips them with the README.
 if(NOT WIN32 OR NOT TARGET Turnbell)
   return()
 endif()
 
 set(release $<CONFIG:MinSizeRel>)
-foreach(target turnbell_core turnbell_win Turnbell)
+foreach(target turnbell_core turnbell_win Turnbell turnbell-check)
   target_compile_options(${target} PRIVATE $<${release}:-ffunction-sections -fdata-sections>)
 endforeach()
-target_link_options(Turnbell PRIVATE $<${release}:-s -Wl,--gc-sections>)
+foreach(program Turnbell turnbell-check)
+  target_link_options(${program} PRIVATE $<${release}:-s -Wl,--gc-sections>)
+endforeach()
 
-install(TARGETS Turnbell RUNTIME DESTINATION .)
+install(TARGETS Turnbell turnbell-check RUNTIME DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)

@@ -1,0 +1,272 @@
+// turnbell-check: one poll of the game site, made the way Turnbell makes it (the same
+// settings lookup, form encoding, search request and parser), told step by step. It
+// answers "why does Turnbell show nothing?": Turnbell itself stays silent when a poll
+// fails.
+//
+//   turnbell-check [--site HOST[:PORT]] [--save FILE] [--timeout SECONDS] [USER_NAME]
+//
+// Exit codes: 0 games found; 2 wrong usage or no user name anywhere; 3 the site could
+// not be reached; 4 an HTTP status outside 200-299; 5 a reply shorter than a page;
+// 6 not the search page; 7 the search page lists no games for this name.
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "games/records.h"
+#include "poller/encode.h"
+#include "poller/fetch.h"
+#include "poller/parser.h"
+#include "settings/settings_win.h"
+
+namespace {
+
+enum ExitCode {
+    GAMES_FOUND = 0,
+    WRONG_USAGE = 2,
+    NOT_REACHED = 3,
+    HTTP_ERROR = 4,
+    TOO_SHORT = 5,
+    NOT_SEARCH_PAGE = 6,
+    NO_GAMES = 7,
+};
+
+const char USAGE[] =
+    "usage: turnbell-check [--site HOST[:PORT]] [--save FILE] [--timeout SECONDS] [USER_NAME]\n"
+    "\n"
+    "Makes one check of the game site the way Turnbell does, and says step by step what\n"
+    "happened. Run it from the folder Turnbell starts in: without USER_NAME it takes the\n"
+    "user name from Turnbell.ini there, or else from the registry, as Turnbell does.\n"
+    "\n"
+    "  --site HOST[:PORT]  ask this host instead of the built-in site (port 80 by default)\n"
+    "  --save FILE         write the bytes of the site's reply to FILE\n"
+    "  --timeout SECONDS   give up after this long at each step (default: as Turnbell,\n"
+    "                      60 s to connect and 30 s for each send and each receive)\n"
+    "  --help              this text\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  games were found\n"
+    "  2  wrong usage, or no user name anywhere\n"
+    "  3  the site could not be reached (refused, timed out, unknown host)\n"
+    "  4  the site answered with an HTTP status outside 200-299\n"
+    "  5  the reply was shorter than the shortest page\n"
+    "  6  the reply is not the game search page\n"
+    "  7  the search page lists no games for this name\n";
+
+// One line of output. Texts are ANSI, as everywhere in Turnbell; a console shows
+// another code page, so there they go out as UTF-16 and accented names look right.
+void say(const std::string& line)
+{
+    const std::string text = line + "\n";
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode;
+    if (GetConsoleMode(out, &mode)) {
+        const int length =
+            MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(length), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                            length);
+        DWORD written;
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    }
+}
+
+int giveUp(ExitCode code, const std::string& reason)
+{
+    say("no game found: " + reason);
+    return code;
+}
+
+// The words for a WinINet error that kept the request from an answer. WinINet under Wine
+// reports a receive that timed out as an aborted connection (12030), so a connection
+// that ended only when the time allowed had run out counts as a time-out.
+std::string unreachedReason(DWORD error, const char* host, bool ranOutOfTime)
+{
+    if ((error == ERROR_INTERNET_CONNECTION_ABORTED || error == ERROR_INTERNET_CONNECTION_RESET) &&
+        ranOutOfTime) {
+        error = ERROR_INTERNET_TIMEOUT;
+    }
+    std::string why;
+    switch (error) {
+    case ERROR_INTERNET_CANNOT_CONNECT:
+        why = "the connection was refused: nothing answers at that address and port";
+        break;
+    case ERROR_INTERNET_TIMEOUT:
+        why = "no answer within the time allowed: the site or the network is stalled";
+        break;
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+        why = std::string("the host name ") + host + " is unknown";
+        break;
+    case ERROR_INTERNET_CONNECTION_RESET:
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_HTTP_INVALID_SERVER_RESPONSE:
+        why = "the connection was closed before an answer came";
+        break;
+    case ERROR_INSUFFICIENT_BUFFER:
+        why = "the user name is too long to be sent";
+        break;
+    default:
+        why = "the request failed";
+        break;
+    }
+    return "the site could not be reached: " + why + " (error " + std::to_string(error) + ")";
+}
+
+struct Options {
+    const char* userName = nullptr;
+    const char* saveFile = nullptr;
+    std::string host = BUILT_IN_SITE.host;
+    INTERNET_PORT port = BUILT_IN_SITE.port;
+    FetchTimeouts timeouts = BUILT_IN_SITE.timeouts;
+};
+
+// False (after saying why) for arguments that make no sense.
+bool readArguments(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--site" && hasValue) {
+            options.host = argv[++i];
+            const std::size_t colon = options.host.rfind(':');
+            if (colon != std::string::npos) {
+                const int port = std::atoi(options.host.c_str() + colon + 1);
+                if (port <= 0 || port > 65535) return false;
+                options.port = static_cast<INTERNET_PORT>(port);
+                options.host.erase(colon);
+            }
+            if (options.host.empty()) return false;
+        } else if (argument == "--save" && hasValue) {
+            options.saveFile = argv[++i];
+        } else if (argument == "--timeout" && hasValue) {
+            const int seconds = std::atoi(argv[++i]);
+            if (seconds <= 0) return false;
+            const DWORD ms = static_cast<DWORD>(seconds) * 1000;
+            options.timeouts = {ms, ms, ms};
+        } else if (argument.compare(0, 2, "--") == 0 || options.userName) {
+            return false;
+        } else {
+            options.userName = argv[i];
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(USAGE, stdout);
+        return GAMES_FOUND;
+    }
+    Options options;
+    if (!readArguments(argc, argv, options)) {
+        std::fputs(USAGE, stderr);
+        return WRONG_USAGE;
+    }
+
+    // The user name: from the command line, or from Turnbell's own settings.
+    say("turnbell-check: one check of the game site, made the way Turnbell makes it");
+    std::string from = "from the command line";
+    if (options.userName) {
+        lstrcpynA(Settings.userName, options.userName, USER_NAME_SIZE);
+    } else {
+        loadSettings();
+        char path[SETTINGS_PATH_SIZE];
+        from = Settings.useIniFile && findSettingsFile(path)
+                   ? std::string("from ") + path
+                   : "from the registry (HKEY_CURRENT_USER\\Software\\_Fenwold\\Turnbell)";
+    }
+    if (Settings.userName[0] == '\0') {
+        say("user name: none " + from);
+        return giveUp(WRONG_USAGE, "there is no user name: give one here, or enter it in "
+                                   "Turnbell's settings");
+    }
+    say(std::string("user name: \"") + Settings.userName + "\", " + from);
+    std::unique_ptr<char[]> encoded = urlEncodeForm(Settings.userName);
+    if (!encoded) return giveUp(WRONG_USAGE, "out of memory");
+    say(std::string("sent as: ") + encoded.get());
+
+    const std::string port = options.port == INTERNET_DEFAULT_HTTP_PORT
+                                 ? std::string()
+                                 : ":" + std::to_string(options.port);
+    say("asking: http://" + options.host + port + "/index.php?p=recherche");
+    say("waiting for the site: at most " + std::to_string(options.timeouts.connectMs / 1000) +
+        " s to connect, then " + std::to_string(options.timeouts.receiveMs / 1000) +
+        " s for each send and each receive...");
+
+    internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!internetSession) {
+        return giveUp(NOT_REACHED, "the internet functions of Windows cannot be opened");
+    }
+    const SearchSite site = {options.host.c_str(), options.port, options.timeouts};
+    std::unique_ptr<char[]> reply(new char[REPLY_BUFFER_SIZE]);
+    const ULONGLONG started = GetTickCount64();
+    const SearchOutcome outcome = sendSearchRequest(site, reply.get(), encoded.get());
+    const ULONGLONG elapsedMs = GetTickCount64() - started;
+    const DWORD shortestTimeoutMs = std::min(
+        options.timeouts.connectMs, std::min(options.timeouts.sendMs, options.timeouts.receiveMs));
+
+    if (options.saveFile) {
+        FILE* file = std::fopen(options.saveFile, "wb");
+        const bool saved =
+            file && std::fwrite(reply.get(), 1, static_cast<std::size_t>(outcome.bytes), file) ==
+                        static_cast<std::size_t>(outcome.bytes);
+        if (file) std::fclose(file);
+        say(saved ? "saved the " + std::to_string(outcome.bytes) + " bytes of the reply to " +
+                        options.saveFile
+                  : std::string("could not write ") + options.saveFile);
+    }
+    if (outcome.error != 0) {
+        const bool ranOutOfTime = elapsedMs + 100 >= shortestTimeoutMs;
+        return giveUp(NOT_REACHED, unreachedReason(outcome.error, site.host, ranOutOfTime));
+    }
+    say("the site answered: HTTP " + std::to_string(outcome.status) + ", " +
+        std::to_string(outcome.bytes) + " bytes");
+    if (static_cast<int>(outcome.status) / 100 != 2) {
+        return giveUp(HTTP_ERROR, "the site answered with HTTP status " +
+                                      std::to_string(outcome.status) + ", not a page");
+    }
+    if (outcome.bytes < MIN_REPLY_SIZE) {
+        return giveUp(TOO_SHORT, "the reply has " + std::to_string(outcome.bytes) +
+                                     " bytes, fewer than the " + std::to_string(MIN_REPLY_SIZE) +
+                                     " of the shortest page");
+    }
+
+    GameList games;
+    ParseReport report;
+    parseSearchPage(reply.get(), outcome.bytes, games, encoded.get(), &report);
+    if (!report.searchPage) {
+        return giveUp(NOT_SEARCH_PAGE, "the reply is not the game search page: it holds neither "
+                                       "\"Recherche de parties\" nor \"Games search\"");
+    }
+    say("this is the game search page, with " + std::to_string(report.sections) + " game sections");
+    if (report.sections == 0) {
+        return giveUp(NO_GAMES, "the search page lists no games for this name (it has no game "
+                                "section)");
+    }
+    if (games.empty()) {
+        return giveUp(NO_GAMES, "the search page lists no games for this name (its game "
+                                "sections hold none)");
+    }
+    int waiting = 0;
+    for (const auto& game : games) waiting += game->myTurn;
+    say(std::to_string(games.size()) + " games, " + std::to_string(waiting) + " waiting for " +
+        Settings.userName + ":");
+    for (const auto& game : games) {
+        say("  " + game->gameId + "  " + game->gameType + "  " + joinPlayerNames(*game) +
+            (game->myTurn ? "  your turn" : ""));
+    }
+    say("Turnbell sees these games: the bell turns green when one starts waiting for you.");
+    clearGameList(games);
+    return GAMES_FOUND;
+}
