@@ -5,12 +5,21 @@ told to fail in every way a real server fails. Python 3 standard library only.
 
 Command line
   tools/testsite.py [--host 127.0.0.1] [--port N] [--scenario FILE] [--log FILE] [--ipv6]
+                    [--tls CERTFILE KEYFILE]
     --host      a loopback address (127.x.x.x, ::1 or "localhost"); anything else is refused
     --port      0 (the default) picks a free port
     --scenario  JSON file, see below; without it the site lists no games
     --log       every request received (control requests excepted) is appended
                 as one JSON line
     --ipv6      also listen on ::1 on the same port (for clients that try ::1 first)
+    --tls       speak HTTPS on every listening socket, with the certificate (or chain)
+                in CERTFILE and its key in KEYFILE, both PEM (tools/test-ca.sh makes
+                them; clients then connect to "localhost", the certificate's name).
+                Everything below, the control requests included, is the same over
+                TLS. Each handshake happens in its connection's own thread: a client
+                that refuses the certificate or never completes the handshake is
+                dropped without holding up the others, and is not logged (no request
+                arrived). A connection is closed with a TLS close_notify first.
     --watch-parent  stop when the process that started the site goes away (so a
                 wrapper killed outright does not leave the site behind)
   As soon as it listens it prints one line "listening HOST PORT" on stdout and
@@ -42,6 +51,7 @@ Scenario (JSON object; every key is optional)
                                 body is the close of the connection
                "chunked"        HTTP/1.1 chunked transfer encoding, chunks of
                                 "chunk_size" bytes (default 4096)
+    "headers": [["Location", "https://localhost/"], ...]   further header lines, as given
     "silent": true              read the request, then never answer: the connection is
                                 held until the client closes it or the site stops
     "stall_after": N            send the headers and N body bytes, then hold as above
@@ -78,6 +88,7 @@ import json
 import os
 import signal
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -345,6 +356,8 @@ class SiteHandler(BaseHTTPRequestHandler):
             head += "Transfer-Encoding: chunked\r\n"
         elif framing != "close":
             head += "Content-Length: %d\r\n" % len(body)
+        for name, value in response.get("headers", []):
+            head += "%s: %s\r\n" % (name, value)
         head += "\r\n"
         if not self.write(head.encode("latin-1")):
             return
@@ -417,7 +430,7 @@ class SiteHandler(BaseHTTPRequestHandler):
             try:
                 if conn.recv(4096) == b"":
                     return
-            except BlockingIOError:
+            except (BlockingIOError, ssl.SSLWantReadError):
                 continue
             except OSError:
                 return
@@ -428,9 +441,10 @@ class SiteServer(ThreadingHTTPServer):
     allow_reuse_address = True
     request_queue_size = 64
 
-    def __init__(self, address, family, state):
+    def __init__(self, address, family, state, tls=None):
         self.address_family = family
         self.state = state
+        self.tls = tls
         super().__init__(address, SiteHandler)
 
     def server_bind(self):
@@ -438,11 +452,35 @@ class SiteServer(ThreadingHTTPServer):
             self.socket.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
         super().server_bind()
 
+    def process_request_thread(self, request, client_address):
+        # Runs in the connection's own thread, so a slow or failed handshake holds up
+        # no other client. A client that does not trust the certificate is expected
+        # (tests refuse it on purpose): it is dropped without a word.
+        if self.tls:
+            try:
+                request = self.tls.wrap_socket(request, server_side=True)
+            except OSError:
+                request.close()
+                return
+        super().process_request_thread(request, client_address)
+
+    def shutdown_request(self, request):
+        # Sends close_notify before the TCP close, as a real HTTPS server does, so
+        # that a body ended by the close is a clean end for the client. Non-blocking,
+        # so that the site does not wait for the client's own close_notify.
+        if isinstance(request, ssl.SSLSocket):
+            try:
+                request.setblocking(False)
+                request.unwrap()
+            except OSError:
+                pass
+        super().shutdown_request(request)
+
     def handle_error(self, request, client_address):
-        # A client that went away mid-answer is normal here; anything else is a fault
-        # of the site itself and is shown.
+        # A client that went away mid-answer, or broke off its TLS session, is normal
+        # here; anything else is a fault of the site itself and is shown.
         error = sys.exc_info()[1]
-        if not isinstance(error, (ConnectionError, TimeoutError)):
+        if not isinstance(error, (ConnectionError, TimeoutError, ssl.SSLError)):
             super().handle_error(request, client_address)
 
 
@@ -457,6 +495,15 @@ def loopback_only(host):
     raise SystemExit("testsite: %s is not a loopback address" % host)
 
 
+def tls_context(cert_file, key_file):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    try:
+        context.load_cert_chain(cert_file, key_file)
+    except (OSError, ssl.SSLError) as error:
+        raise SystemExit("testsite: cannot use %s and %s: %s" % (cert_file, key_file, error))
+    return context
+
+
 def main():
     parser = argparse.ArgumentParser(description="Game site stand-in for tests and the demo.")
     parser.add_argument("--host", default="127.0.0.1")
@@ -464,6 +511,8 @@ def main():
     parser.add_argument("--scenario")
     parser.add_argument("--log")
     parser.add_argument("--ipv6", action="store_true", help="also listen on ::1")
+    parser.add_argument("--tls", nargs=2, metavar=("CERTFILE", "KEYFILE"),
+                        help="speak HTTPS with this certificate and key (PEM)")
     parser.add_argument("--watch-parent", action="store_true",
                         help="stop when the parent process goes away")
     args = parser.parse_args()
@@ -482,13 +531,14 @@ def main():
     if args.scenario:
         with open(args.scenario, encoding="utf-8") as f:
             scenario = json.load(f)
+    tls = tls_context(*args.tls) if args.tls else None
     state = SiteState(scenario, args.log, stopping)
 
     family = socket.AF_INET6 if ":" in host else socket.AF_INET
-    servers = [SiteServer((host, args.port), family, state)]
+    servers = [SiteServer((host, args.port), family, state, tls)]
     port = servers[0].server_address[1]
     if args.ipv6 and family == socket.AF_INET:
-        servers.append(SiteServer(("::1", port), socket.AF_INET6, state))
+        servers.append(SiteServer(("::1", port), socket.AF_INET6, state, tls))
 
     threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True)
                for s in servers]

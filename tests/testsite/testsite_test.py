@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Tests of the test site itself (tools/testsite.py): its result pages, read back by
 the program's own parser (turnbell-parse, given with --parse), its scripted answers,
-its request log and its stop.
+its request log, its stop, and the same over HTTPS with the test CA (tools/test-ca.sh).
 
   testsite_test.py --parse PATH_TO_TURNBELL_PARSE [unittest arguments]
 """
@@ -9,8 +9,10 @@ its request log and its stop.
 import http.client
 import json
 import os
+import shutil
 import signal
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -40,23 +42,30 @@ SCENARIO = {
 
 
 class Site:
-    """One running test site, stopped by its pid."""
+    """One running test site, stopped by its pid. With tls (certificate file, key
+    file) it speaks HTTPS, and requests go to "localhost" through the ssl context."""
 
-    def __init__(self, scenario, log_path=None):
+    def __init__(self, scenario, log_path=None, tls=None, context=None):
         self.dir = tempfile.mkdtemp()
+        self.context = context
         path = os.path.join(self.dir, "scenario.json")
         with open(path, "w", encoding="utf-8") as f:
             json.dump(scenario, f)
         args = [sys.executable, SITE, "--port", "0", "--scenario", path]
         if log_path:
             args += ["--log", log_path]
+        if tls:
+            args += ["--tls", *tls]
         self.process = subprocess.Popen(args, stdout=subprocess.PIPE, text=True)
         line = self.process.stdout.readline().split()
         assert line[:2] == ["listening", "127.0.0.1"], line
         self.port = int(line[2])
 
     def request(self, method, path, body=None, timeout=10):
-        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
+        if self.context:
+            conn = http.client.HTTPSConnection("localhost", self.port, timeout=timeout, context=self.context)
+        else:
+            conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
         try:
             conn.request(method, path, body=body)
             reply = conn.getresponse()
@@ -266,6 +275,41 @@ class Stopping(unittest.TestCase):
                                 timeout=20)
         self.assertNotEqual(result.returncode, 0)
         self.assertIn("not a loopback address", result.stderr)
+
+
+class Https(unittest.TestCase):
+    def test_https_site_serves_clients_that_trust_the_test_ca_and_drops_the_others(self):
+        certs = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, certs)
+        subprocess.run([os.path.join(TOOLS, "test-ca.sh"), "make", certs], check=True, timeout=30)
+
+        def pair(name):
+            return os.path.join(certs, name + ".pem"), os.path.join(certs, name + ".key")
+
+        trusting = ssl.create_default_context(cafile=os.path.join(certs, "ca.pem"))
+        site = Site(SCENARIO, tls=pair("localhost"), context=trusting)
+        try:
+            status, _, page = site.search()
+            self.assertEqual(status, 200)
+            self.assertEqual([r[1] for r in parse(page, "Ann") if r[0] == "game"], ["12", "34", "56"])
+
+            # A client that does not know the CA gives up in the handshake, and one
+            # that never starts its handshake holds only its own connection: the site
+            # goes on serving, and logs neither.
+            with socket.create_connection(("127.0.0.1", site.port)):
+                stranger = http.client.HTTPSConnection("localhost", site.port, timeout=10,
+                                                       context=ssl.create_default_context())
+                with self.assertRaises(ssl.SSLCertVerificationError):
+                    stranger.request("GET", "/index.php")
+                stranger.close()
+                self.assertEqual(site.control("GET", "count"), b"1")
+
+            # A held answer is held over TLS too (the site waits on a TLS socket).
+            site.control("POST", "scenario", json.dumps({"default": {"silent": True}}).encode())
+            with self.assertRaises(socket.timeout):
+                site.request("POST", "/index.php?p=recherche", b"x", timeout=0.5)
+        finally:
+            self.assertEqual(site.stop(), 0)
 
 
 class DemoScenario(unittest.TestCase):
