@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <string>
+
 #include "poller/reply.h"
 
 // The WinINet session every request hangs from; startPoller() opens it, and it stays
@@ -27,16 +29,22 @@ constexpr FetchTimeouts DEFAULT_FETCH_TIMEOUTS = {60000, 30000, 30000};
 struct SearchSite {
     const char* host;
     INTERNET_PORT port;
+    bool secure;  // HTTPS, with the server's certificate checked as always
     FetchTimeouts timeouts;
+    // WinINet follows redirects, as the program always lets it; turnbell-check turns
+    // that off to see where a site sends the request.
+    bool followRedirects = true;
 };
-// The game site the program is built for: the built-in site host on port 80.
+// The game site the program is built for: the built-in site host, over HTTP on port 80
+// or, in a build for an HTTPS site, over HTTPS on port 443.
 extern const SearchSite BUILT_IN_SITE;
 
 // What became of one search request, in more detail than fetchSearchPage keeps.
 struct SearchOutcome {
-    DWORD error = 0;   // GetLastError() of the WinINet call that failed, or 0
-    DWORD status = 0;  // the reply's HTTP status, or 0 when none was read
-    int bytes = 0;     // reply bytes in the buffer: read only after a status of 200-299
+    DWORD error = 0;       // GetLastError() of the WinINet call that failed, or 0
+    DWORD status = 0;      // the reply's HTTP status, or 0 when none was read
+    int bytes = 0;         // reply bytes in the buffer: read only after a status of 200-299
+    std::string location;  // where a redirect (status 300-399) points, when it says
 };
 
 // The search request itself: posts the form, reads the status and, for a status of

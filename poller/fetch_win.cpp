@@ -6,8 +6,10 @@
 #include "site_config.h"
 
 HINTERNET internetSession = nullptr;
-const SearchSite BUILT_IN_SITE = {TURNBELL_SITE_HOST, INTERNET_DEFAULT_HTTP_PORT,
-                                  DEFAULT_FETCH_TIMEOUTS};
+const SearchSite BUILT_IN_SITE = {TURNBELL_SITE_HOST,
+                                  TURNBELL_SITE_SECURE ? INTERNET_DEFAULT_HTTPS_PORT
+                                                       : INTERNET_DEFAULT_HTTP_PORT,
+                                  TURNBELL_SITE_SECURE != 0, DEFAULT_FETCH_TIMEOUTS};
 
 namespace {
 
@@ -65,9 +67,13 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
         setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, site.timeouts.receiveMs);
 
         const char* acceptTypes[] = {"*/*", nullptr};
-        request = HttpOpenRequestA(
-            connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr, acceptTypes,
-            INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI, 0);
+        // Over HTTPS WinINet checks the certificate; no flag here ever switches that off,
+        // and a certificate it refuses fails the request like any other error.
+        DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
+        if (site.secure) flags |= INTERNET_FLAG_SECURE;
+        if (!site.followRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
+        request = HttpOpenRequestA(connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr,
+                                   acceptTypes, flags, 0);
     }
     if (!request) {
         outcome.error = GetLastError();
@@ -88,6 +94,12 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
         } else {
             outcome.status = status;
             if (static_cast<int>(status) / 100 == 2) outcome.bytes = readReply(request, buffer);
+            if (static_cast<int>(status) / 100 == 3) {
+                char location[1024];
+                DWORD size = sizeof location;
+                if (HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
+                    outcome.location.assign(location, size);
+            }
         }
     }
     if (request) InternetCloseHandle(request);

@@ -42,7 +42,7 @@ struct Fetch {
 Fetch fetchFromSite(char* buffer, const char* name, const FetchTimeouts& timeouts = SHORT_TIMEOUTS)
 {
     const auto start = std::chrono::steady_clock::now();
-    const int result = fetchSearchPage({siteHost(), sitePort(), timeouts}, buffer, name);
+    const int result = fetchSearchPage({siteHost(), sitePort(), false, timeouts}, buffer, name);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     return {result, elapsed.count()};
 }
@@ -201,7 +201,7 @@ TEST_F(FetchTest, LocalhostReachesASiteOnTheIpv4Loopback)
     // A plain build's site host is "localhost"; the test site listens on 127.0.0.1.
     setScenario(bytesAnswer(500));
     const int result =
-        fetchSearchPage({"localhost", sitePort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
+        fetchSearchPage({"localhost", sitePort(), false, SHORT_TIMEOUTS}, buffer.get(), "Ann");
     EXPECT_EQ(result, 500);
     const std::string log = siteControl("GET", "/_control/log");
     EXPECT_NE(log.find("\"client\": \"127.0.0.1\""), std::string::npos) << log;
@@ -212,7 +212,7 @@ TEST_F(FetchTest, NoServerListeningFailsAtOnce)
 {
     const auto start = std::chrono::steady_clock::now();
     const int result =
-        fetchSearchPage({"127.0.0.1", closedPort(), SHORT_TIMEOUTS}, buffer.get(), "Ann");
+        fetchSearchPage({"127.0.0.1", closedPort(), false, SHORT_TIMEOUTS}, buffer.get(), "Ann");
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(result, -1);
     EXPECT_LT(elapsed.count(), 5.0);

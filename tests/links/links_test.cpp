@@ -6,6 +6,7 @@
 
 namespace {
 
+const WebSite PLAIN_SITE = {"http", TURNBELL_SITE_HOST};
 const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
 
 TEST(GameLinkUrl, QuotesGoAndRelativeLinksGetTheSiteRoot)
@@ -33,17 +34,40 @@ TEST(GameLinkUrl, QuotesGoAndRelativeLinksGetTheSiteRoot)
         {"/index.php", ROOT + "/index.php"},
         {"http:/", ROOT + "http:/"},
     };
-    for (const auto& c : cases) EXPECT_EQ(gameLinkUrl(c.link), c.url) << c.link;
+    for (const auto& c : cases) EXPECT_EQ(gameLinkUrl(c.link, PLAIN_SITE), c.url) << c.link;
 }
 
-TEST(GameLinkUrl, EmptyLinkOpensNothing) { EXPECT_EQ(gameLinkUrl(""), ""); }
+TEST(GameLinkUrl, EmptyLinkOpensNothing) { EXPECT_EQ(gameLinkUrl("", PLAIN_SITE), ""); }
 
-TEST(FixedUrls, SiteAndHomepageAddresses)
+TEST(FixedUrls, SiteAndHomepageAddressesTakeTheirScheme)
 {
-    EXPECT_EQ(siteRootUrl(), ROOT);
-    EXPECT_EQ(siteMainPageUrl(), ROOT + "index.php");
-    EXPECT_EQ(gamesInProgressUrl(), ROOT + "index.php?p=encours");
-    EXPECT_EQ(homepageUrl(), std::string("http://") + TURNBELL_HOMEPAGE_HOST);
+    const WebSite plain = {"http", "games.example"};
+    const WebSite secure = {"https", "games.example"};
+    const struct {
+        std::string built;
+        std::string expected;
+    } cases[] = {
+        {siteRootUrl(plain), "http://games.example/"},
+        {siteRootUrl(secure), "https://games.example/"},
+        {siteMainPageUrl(plain), "http://games.example/index.php"},
+        {siteMainPageUrl(secure), "https://games.example/index.php"},
+        {gamesInProgressUrl(plain), "http://games.example/index.php?p=encours"},
+        {gamesInProgressUrl(secure), "https://games.example/index.php?p=encours"},
+        {homepageUrl({"http", "www.example"}), "http://www.example"},
+        {homepageUrl({"https", "www.example"}), "https://www.example"},
+        {gameLinkUrl("jeu.php?id=7", plain), "http://games.example/jeu.php?id=7"},
+        {gameLinkUrl("jeu.php?id=7", secure), "https://games.example/jeu.php?id=7"},
+        // On an HTTPS site its own absolute links stay as they are; on a plain one only
+        // "http://" is absolute, as ever.
+        {gameLinkUrl("https://games.example/j?id=7", secure), "https://games.example/j?id=7"},
+        {gameLinkUrl("https://games.example/j?id=7", plain),
+         "http://games.example/https://games.example/j?id=7"},
+        {gameLinkUrl("http://old.example/j", secure), "http://old.example/j"},
+        // The built-in site is plain HTTP unless the build says otherwise.
+        {siteRootUrl(), std::string(TURNBELL_SITE_SCHEME) + "://" + TURNBELL_SITE_HOST + "/"},
+        {homepageUrl(), std::string(TURNBELL_HOMEPAGE_SCHEME) + "://" + TURNBELL_HOMEPAGE_HOST},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.built, c.expected);
 }
 
 }  // namespace

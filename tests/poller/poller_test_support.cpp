@@ -45,7 +45,7 @@ LRESULT CALLBACK receiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void aimPollerAtTestSite(DWORD receiveTimeoutMs)
 {
-    pollerSite = {siteHost(), sitePort(), {2000, 2000, receiveTimeoutMs}};
+    pollerSite = {siteHost(), sitePort(), false, {2000, 2000, receiveTimeoutMs}};
 }
 
 void setUserName(const char* name)
