@@ -3,7 +3,8 @@
 // answers "why does Turnbell show nothing?": Turnbell itself stays silent when a poll
 // fails.
 //
-//   turnbell-check [--site HOST[:PORT]] [--save FILE] [--timeout SECONDS] [USER_NAME]
+//   turnbell-check [--site [http://|https://]HOST[:PORT]] [--save FILE] [--timeout SECONDS]
+//                  [USER_NAME]
 //
 // Exit codes: 0 games found; 2 wrong usage or no user name anywhere; 3 the site could
 // not be reached; 4 an HTTP status outside 200-299; 5 a reply shorter than a page;
@@ -37,13 +38,16 @@ enum ExitCode {
 };
 
 const char USAGE[] =
-    "usage: turnbell-check [--site HOST[:PORT]] [--save FILE] [--timeout SECONDS] [USER_NAME]\n"
+    "usage: turnbell-check [--site [http://|https://]HOST[:PORT]] [--save FILE]\n"
+    "                      [--timeout SECONDS] [USER_NAME]\n"
     "\n"
     "Makes one check of the game site the way Turnbell does, and says step by step what\n"
     "happened. Run it from the folder Turnbell starts in: without USER_NAME it takes the\n"
     "user name from Turnbell.ini there, or else from the registry, as Turnbell does.\n"
     "\n"
-    "  --site HOST[:PORT]  ask this host instead of the built-in site (port 80 by default)\n"
+    "  --site HOST[:PORT]  ask this host instead of the built-in site, over the built-in\n"
+    "                      scheme unless http:// or https:// comes first (port 80 for\n"
+    "                      http, 443 for https, by default)\n"
     "  --save FILE         write the bytes of the site's reply to FILE\n"
     "  --timeout SECONDS   give up after this long at each step (default: as Turnbell,\n"
     "                      60 s to connect and 30 s for each send and each receive)\n"
@@ -52,8 +56,9 @@ const char USAGE[] =
     "Exit codes:\n"
     "  0  games were found\n"
     "  2  wrong usage, or no user name anywhere\n"
-    "  3  the site could not be reached (refused, timed out, unknown host)\n"
-    "  4  the site answered with an HTTP status outside 200-299\n"
+    "  3  the site could not be reached (refused, timed out, unknown host, a\n"
+    "     certificate that is refused)\n"
+    "  4  the site answered with an HTTP status outside 200-299 (a redirect included)\n"
     "  5  the reply was shorter than the shortest page\n"
     "  6  the reply is not the game search page\n"
     "  7  the search page lists no games for this name\n";
@@ -113,6 +118,20 @@ std::string unreachedReason(DWORD error, const char* host, bool ranOutOfTime)
     case ERROR_INSUFFICIENT_BUFFER:
         why = "the user name is too long to be sent";
         break;
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+        why = "the site's certificate comes from an issuer this computer does not trust";
+        break;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        why = std::string("the site's certificate is made out for another host name than ") + host;
+        break;
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        why = "the site's certificate has expired, or is not valid yet";
+        break;
+    case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+        why = "no secure connection could be agreed with the site";
+        break;
     default:
         why = "the request failed";
         break;
@@ -125,6 +144,7 @@ struct Options {
     const char* saveFile = nullptr;
     std::string host = BUILT_IN_SITE.host;
     INTERNET_PORT port = BUILT_IN_SITE.port;
+    bool secure = BUILT_IN_SITE.secure;
     FetchTimeouts timeouts = BUILT_IN_SITE.timeouts;
 };
 
@@ -136,6 +156,15 @@ bool readArguments(int argc, char** argv, Options& options)
         const bool hasValue = i + 1 < argc;
         if (argument == "--site" && hasValue) {
             options.host = argv[++i];
+            for (const char* scheme : {"http://", "https://"}) {
+                const std::size_t length = std::strlen(scheme);
+                if (options.host.compare(0, length, scheme) == 0) {
+                    options.secure = length == 8;
+                    options.host.erase(0, length);
+                }
+            }
+            options.port =
+                options.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
             const std::size_t colon = options.host.rfind(':');
             if (colon != std::string::npos) {
                 const int port = std::atoi(options.host.c_str() + colon + 1);
@@ -196,10 +225,14 @@ int main(int argc, char** argv)
     if (!encoded) return giveUp(WRONG_USAGE, "out of memory");
     say(std::string("sent as: ") + encoded.get());
 
-    const std::string port = options.port == INTERNET_DEFAULT_HTTP_PORT
-                                 ? std::string()
-                                 : ":" + std::to_string(options.port);
-    say("asking: http://" + options.host + port + "/index.php?p=recherche");
+    const char* scheme = options.secure ? "https" : "http";
+    const INTERNET_PORT defaultPort =
+        options.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    const std::string port =
+        options.port == defaultPort ? std::string() : ":" + std::to_string(options.port);
+    say(std::string("scheme: ") + scheme +
+        (options.secure ? " (HTTPS: the site's certificate is checked)" : " (plain HTTP)"));
+    say(std::string("asking: ") + scheme + "://" + options.host + port + "/index.php?p=recherche");
     say("waiting for the site: at most " + std::to_string(options.timeouts.connectMs / 1000) +
         " s to connect, then " + std::to_string(options.timeouts.receiveMs / 1000) +
         " s for each send and each receive...");
@@ -208,7 +241,9 @@ int main(int argc, char** argv)
     if (!internetSession) {
         return giveUp(NOT_REACHED, "the internet functions of Windows cannot be opened");
     }
-    const SearchSite site = {options.host.c_str(), options.port, options.timeouts};
+    // Redirects are not followed here, so that one shows as what it is.
+    SearchSite site = {options.host.c_str(), options.port, options.secure, options.timeouts};
+    site.followRedirects = false;
     std::unique_ptr<char[]> reply(new char[REPLY_BUFFER_SIZE]);
     const ULONGLONG started = GetTickCount64();
     const SearchOutcome outcome = sendSearchRequest(site, reply.get(), encoded.get());
@@ -232,6 +267,14 @@ int main(int argc, char** argv)
     }
     say("the site answered: HTTP " + std::to_string(outcome.status) + ", " +
         std::to_string(outcome.bytes) + " bytes");
+    if (static_cast<int>(outcome.status) / 100 == 3) {
+        say("the site sends the request elsewhere: " +
+            (outcome.location.empty() ? std::string("(no address given)") : outcome.location));
+        if (!options.secure && outcome.location.compare(0, 8, "https://") == 0) {
+            return giveUp(HTTP_ERROR,
+                          "this site wants HTTPS: build with TURNBELL_SITE_SCHEME=https");
+        }
+    }
     if (static_cast<int>(outcome.status) / 100 != 2) {
         return giveUp(HTTP_ERROR, "the site answered with HTTP status " +
                                       std::to_string(outcome.status) + ", not a page");

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/run_program.h"
 #include "tests/support/testsite_client.h"
 
 namespace {
@@ -16,46 +17,6 @@ namespace {
 const char GAMES[] = R"({"sections": [{"type": "Ploc", "games": [
     {"id": 101, "active": "Ann+Lee", "players": [{"id": 17, "name": "Ann Lee"}, {"id": 18, "name": "Bob"}]},
     {"id": 102, "active": "Bob", "players": [{"id": 18, "name": "Bob"}]}]}]})";
-
-struct CheckRun {
-    DWORD exitCode;
-    std::string output;
-};
-
-// Runs turnbell-check with the arguments in the folder, and collects what it prints.
-CheckRun check(const std::string& arguments, const std::string& folder)
-{
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE readEnd, writeEnd;
-    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
-    PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" TURNBELL_CHECK_EXE "\" " + arguments;
-    const BOOL started = CreateProcessA(TURNBELL_CHECK_EXE, &commandLine[0], nullptr, nullptr, TRUE,
-                                        0, nullptr, folder.c_str(), &startup, &process);
-    CloseHandle(writeEnd);
-    CheckRun run = {~0u, ""};
-    if (!started) {
-        ADD_FAILURE() << "cannot start " TURNBELL_CHECK_EXE;
-        CloseHandle(readEnd);
-        return run;
-    }
-    char chunk[4096];
-    DWORD n;
-    while (ReadFile(readEnd, chunk, sizeof chunk, &n, nullptr) && n > 0)
-        run.output.append(chunk, n);
-    WaitForSingleObject(process.hProcess, 60000);
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    CloseHandle(readEnd);
-    return run;
-}
 
 class Check : public ::testing::Test {
 protected:
@@ -107,12 +68,16 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
         {"a stalled server", R"({"default": {"silent": true}})", "--timeout 1 Ann", 3,
          "no game found: the site could not be reached: no answer within the time allowed"},
         {"no user name anywhere", GAMES, "", 2, "no game found: there is no user name"},
+        {"a redirect to HTTPS",
+         R"({"default": {"status": 301, "headers": [["Location", "https://localhost/index.php?p=recherche"]]}})",
+         "Ann", 4, "no game found: this site wants HTTPS: build with TURNBELL_SITE_SCHEME=https"},
     };
     writeSettings("");
     for (const auto& c : cases) {
         setScenario(c.scenario);
         const bool ownSite = c.arguments.compare(0, 6, "--site") == 0;
-        const CheckRun run = check((ownSite ? "" : site) + c.arguments, folder);
+        const ProgramRun run =
+            runProgram(TURNBELL_CHECK_EXE, (ownSite ? "" : site) + c.arguments, folder);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.what << "\n" << run.output;
         EXPECT_NE(run.output.find(c.line), std::string::npos) << c.what << "\n" << run.output;
     }
@@ -122,7 +87,7 @@ TEST_F(Check, WithoutANameItTakesTurnbellsOwnFromTheSettingsFile)
 {
     setScenario(GAMES);
     writeSettings("Ann Lee");
-    const CheckRun run = check(site, folder);
+    const ProgramRun run = runProgram(TURNBELL_CHECK_EXE, site, folder);
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("user name: \"Ann Lee\", from " + folder + "\\Turnbell.ini"),
               std::string::npos)
@@ -134,7 +99,7 @@ TEST_F(Check, WithoutANameItTakesTurnbellsOwnFromTheSettingsFile)
 TEST_F(Check, SaveWritesTheExactReplyBytes)
 {
     setScenario(R"({"default": {"body": "bytes", "size": 5000}})");
-    const CheckRun run = check(site + "--save reply.bin Ann", folder);
+    const ProgramRun run = runProgram(TURNBELL_CHECK_EXE, site + "--save reply.bin Ann", folder);
     EXPECT_EQ(run.exitCode, 6u) << run.output;
     std::ifstream in(folder + "\\reply.bin", std::ios::binary);
     std::ostringstream saved;

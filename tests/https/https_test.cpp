@@ -1,0 +1,112 @@
+// The search request over HTTPS against four test sites that differ only in their
+// certificate (tests/https/with-tls-sites.sh): only the trusted certificate made out for
+// the site gives the page; every other one fails the poll, which then changes nothing,
+// and turnbell-check says in its own words what is wrong with it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "poller/poller.h"
+#include "poller/running.h"
+#include "poller_test_support.h"
+#include "settings/settings_win.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+INTERNET_PORT portOf(const char* variable)
+{
+    const char* port = std::getenv(variable);
+    return port ? static_cast<INTERNET_PORT>(std::atoi(port)) : 0;
+}
+
+// The certificates name "localhost": Wine does not match an address against them.
+SearchSite secureSite(const char* variable)
+{
+    return {"localhost", portOf(variable), true, {5000, 5000, 5000}};
+}
+
+class Https : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        InitializeCriticalSection(&settingsLock);
+        internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        ASSERT_NE(internetSession, nullptr);
+        ASSERT_NE(createReceiverWindow(), nullptr);
+        ASSERT_NE(portOf("TURNBELL_TLS_TRUSTED"), 0) << "run under tests/https/with-tls-sites.sh";
+    }
+};
+
+TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
+{
+    const struct {
+        const char* what;
+        const char* site;
+        std::vector<DWORD> errors;  // what WinINet may answer
+        DWORD checkExit;
+        const char* checkLine;
+    } cases[] = {
+        {"trusted", "TURNBELL_TLS_TRUSTED", {0}, 0, "  101  Ploc  Ann Lee, Bob  your turn"},
+        {"from an untrusted CA",
+         "TURNBELL_TLS_UNTRUSTED",
+         {ERROR_INTERNET_SEC_CERT_REV_FAILED, ERROR_INTERNET_INVALID_CA},
+         3,
+         "the site's certificate comes from an issuer this computer does not trust"},
+        {"for another host",
+         "TURNBELL_TLS_WRONGHOST",
+         {ERROR_INTERNET_SEC_CERT_CN_INVALID},
+         3,
+         "the site's certificate is made out for another host name than localhost"},
+        {"expired",
+         "TURNBELL_TLS_EXPIRED",
+         {ERROR_INTERNET_SEC_CERT_DATE_INVALID},
+         3,
+         "the site's certificate has expired"},
+    };
+    std::vector<char> buffer(REPLY_BUFFER_SIZE);
+    for (const auto& c : cases) {
+        const SearchSite site = secureSite(c.site);
+        const SearchOutcome outcome = sendSearchRequest(site, buffer.data(), "Ann+Lee");
+        std::printf("[ measured ] %s: error %lu, status %lu, %d bytes\n", c.what,
+                    static_cast<unsigned long>(outcome.error),
+                    static_cast<unsigned long>(outcome.status), outcome.bytes);
+        EXPECT_NE(std::find(c.errors.begin(), c.errors.end(), outcome.error), c.errors.end())
+            << c.what << ": error " << outcome.error;
+        const int count = fetchSearchPage(site, buffer.data(), "Ann+Lee");
+        if (c.errors[0] == 0) {
+            ASSERT_GT(count, 0) << c.what;
+            EXPECT_NE(std::string(buffer.data(), count).find("Recherche de parties"),
+                      std::string::npos);
+        } else {
+            EXPECT_EQ(count, -1) << c.what;
+        }
+        const ProgramRun run = runProgram(
+            TURNBELL_CHECK_EXE,
+            "--site https://localhost:" + std::to_string(site.port) + " \"Ann Lee\"", ".");
+        EXPECT_EQ(run.exitCode, c.checkExit) << c.what << "\n" << run.output;
+        EXPECT_NE(run.output.find("scheme: https"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find(c.checkLine), std::string::npos) << c.what << "\n" << run.output;
+    }
+}
+
+TEST_F(Https, ARefusedCertificateChangesNothing)
+{
+    setUserName("Ann Lee");
+    deliveryCount = 0;
+    for (const char* refused : {"TURNBELL_TLS_UNTRUSTED", "TURNBELL_TLS_WRONGHOST"}) {
+        pollerSite = secureSite(refused);
+        pollOnce();
+        EXPECT_EQ(deliveryCount, 0) << refused;
+    }
+    pollerSite = secureSite("TURNBELL_TLS_TRUSTED");
+    pollOnce();
+    EXPECT_EQ(deliveryCount, 1);
+    EXPECT_EQ(deliveredSummary, "Ploc|101|T|Ann Lee, Bob;Ploc|102|F|Bob;");
+}
+
+}  // namespace
