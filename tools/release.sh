@@ -1,14 +1,67 @@
 #!/bin/bash
-# Builds the release of both Windows targets (MinSizeRel, stripped) and packs each
-# Turnbell.exe with the README into a zip: build/release-win32/package/Turnbell-1.0-win32.zip
-# and build/release-win64/package/Turnbell-1.0-win64.zip. Before the 32-bit zip is packed,
-# the end-to-end test runs against the very Turnbell.exe that goes into it; a failure
-# stops the release. Prints each executable's size and the DLLs it imports. Extra
-# arguments go to CMake, e.g.
-#   tools/release.sh -DTURNBELL_SITE_HOST=games.example.org -DTURNBELL_HOMEPAGE_HOST=www.example.org
+# The release: both Windows targets built with the presets release-win32 and
+# release-win64 (MinSizeRel, stripped); the end-to-end test run against the very 32-bit
+# Turnbell.exe about to be packed (a failure stops the release); each target's
+# Turnbell.exe and turnbell-check.exe packed with README.txt into a zip. It all lands in
+# build/release/:
+#   Turnbell-VERSION-win32.zip, Turnbell-VERSION-win64.zip   the zips
+#   Turnbell-VERSION-win32/, Turnbell-VERSION-win64/         what each zip holds
+#   SHA256SUMS                                                every exe and zip (sha256sum -c)
+# The same commit gives the same bytes whatever the build folder, the time and the
+# machine: the executables carry no link time and no build path
+# (cmake/TurnbellRelease.cmake), and the zips hold their entries in a fixed order with
+# the commit's time (tools/pack-zip.py).
+#
+#   tools/release.sh [CMAKE_ARGUMENTS...]   e.g. -DTURNBELL_SITE_HOST=games.example.org
+#   tools/release.sh --check-reproducible   builds the 32-bit release twice, in two
+#                                           folders, and fails when a byte differs
+#   TURNBELL_BUILD=dir                      build folder (default: build/ in the checkout)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TURNBELL_BUILD:-$root/build}
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
+
+# build_release NAME DIR [CMAKE_ARGUMENTS...]: the preset release-NAME, built afresh in
+# DIR, so that no setting of an earlier release (a site host, say) lingers in its cache.
+build_release() {
+  local name=$1 dir=$2; shift 2
+  rm -rf "$dir"
+  mkdir -p "$(dirname "$dir")"
+  (cd "$root" && cmake --preset "release-$name" -B "$dir" "$@") >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; echo "configuring $dir failed"; return 1; }
+  cmake --build "$dir" --target Turnbell turnbell-check >"$dir.build.log" 2>&1 \
+    || { tail -n 40 "$dir.build.log"; echo "building $dir failed"; return 1; }
+}
+
+# pack DIR ZIP: the zip of the build in DIR.
+pack() {
+  "$root/tools/python3" "$root/tools/pack-zip.py" "$2" "$epoch" \
+    "$1/app/Turnbell.exe" "$1/tools/turnbell-check.exe" "$root/README.txt"
+}
+
+cache_value() { sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"; }
+
+if [ "${1:-}" = --check-reproducible ]; then
+  # Two folders of different names and depths, built one after the other: a path or a
+  # time that slipped into the bytes would show.
+  first="$build/reproducible/a"
+  second="$build/reproducible/second-build/b"
+  rm -rf "$build/reproducible"
+  build_release win32 "$first"
+  build_release win32 "$second"
+  pack "$first" "$first.zip"
+  pack "$second" "$second.zip"
+  status=0
+  for file in app/Turnbell.exe tools/turnbell-check.exe; do
+    sha256sum "$first/$file" "$second/$file" | sed "s|$build/||"
+    cmp -s "$first/$file" "$second/$file" || { echo "$file differs between the two builds"; status=1; }
+  done
+  sha256sum "$first.zip" "$second.zip" | sed "s|$build/||"
+  cmp -s "$first.zip" "$second.zip" || { echo "the zips differ between the two builds"; status=1; }
+  [ "$status" -eq 0 ] && echo "the 32-bit release is reproducible: both builds gave the same bytes"
+  exit "$status"
+fi
+
 "$root/tools/install-deps.sh"
 "$root/tools/setup-i686.sh"
 
@@ -20,19 +73,50 @@ helper_build() {
   echo "$dir/tests/e2e/post_taskbar_created.exe"
 }
 
+# The end-to-end test of the exe: the test site plays the site it was built for. A host
+# other than localhost is mapped to the loopback address in a mount namespace of the
+# test's own, with a hosts file of its own: the machine's stays as it is.
+end_to_end() {
+  local dir=$1 exe=$2 helper scheme host
+  helper=$(helper_build)
+  scheme=$(cache_value "$dir" TURNBELL_SITE_SCHEME)
+  host=$(cache_value "$dir" TURNBELL_SITE_HOST)
+  export TURNBELL_E2E_SITE="$scheme://$host"
+  if [ "$host" = localhost ]; then
+    bash "$root/tests/e2e/e2e_test.sh" "$exe" "$helper"
+  else
+    local hosts
+    hosts=$(mktemp)
+    { cat /etc/hosts; echo "127.0.0.1 $host"; echo "::1 $host"; } >"$hosts"
+    unshare --mount --propagation private -- bash -c 'mount --bind "$1" /etc/hosts && shift && exec bash "$@"' \
+      - "$hosts" "$root/tests/e2e/e2e_test.sh" "$exe" "$helper"
+    local status=$?
+    rm -f "$hosts"
+    return $status
+  fi
+}
+
+out="$build/release"
+rm -rf "$out"
+mkdir -p "$out"
 for target in i686:win32 x86_64:win64; do
   arch=${target%%:*}; name=${target##*:}
   dir="$build/release-$name"
-  (cd "$root" && cmake --preset "release-$name" -B "$dir" "$@") >/dev/null
-  cmake --build "$dir" >/dev/null
-  exe="$dir/app/Turnbell.exe"
-  echo "$name: $(stat -c %s "$exe") bytes, imports:" \
-    $("$arch-w64-mingw32-objdump" -p "$exe" | awk '/DLL Name/ {print $3}')
+  build_release "$name" "$dir" "$@"
+  version=$(cache_value "$dir" CMAKE_PROJECT_VERSION)
+  for exe in "$dir/app/Turnbell.exe" "$dir/tools/turnbell-check.exe"; do
+    echo "$name: $(basename "$exe") $(stat -c %s "$exe") bytes, imports:" \
+      $("$arch-w64-mingw32-objdump" -p "$exe" | awk '/DLL Name/ {print $3}')
+  done
   if [ "$name" = win32 ]; then
     echo "== end-to-end test of the 32-bit Turnbell.exe about to be packed"
-    bash "$root/tests/e2e/e2e_test.sh" "$exe" "$(helper_build)" \
-      || { echo "the end-to-end test failed: no release"; exit 1; }
+    end_to_end "$dir" "$dir/app/Turnbell.exe" || { echo "the end-to-end test failed: no release"; exit 1; }
   fi
-  (cd "$dir" && cpack >/dev/null)
-  ls "$dir"/package/*.zip
+  package="Turnbell-$version-$name"
+  mkdir -p "$out/$package"
+  cp "$dir/app/Turnbell.exe" "$dir/tools/turnbell-check.exe" "$root/README.txt" "$out/$package/"
+  pack "$dir" "$out/$package.zip"
 done
+(cd "$out" && sha256sum Turnbell-*/*.exe Turnbell-*.zip >SHA256SUMS)
+echo "== $out"
+cat "$out/SHA256SUMS"

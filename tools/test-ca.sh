@@ -2,11 +2,11 @@
 # A private certificate authority for the HTTPS tests, made with openssl alone, and
 # its import into a throwaway Wine prefix. Never touches the machine's trust store.
 #
-#   tools/test-ca.sh make DIR    writes into DIR (made if missing, files overwritten):
+#   tools/test-ca.sh make DIR [HOST]   writes into DIR (made if missing, files overwritten):
 #     ca.pem ca.der ca.key             the test CA (PEM and DER)
-#     localhost.pem localhost.key      a certificate for localhost (DNS:localhost)
+#     localhost.pem localhost.key      a certificate for HOST (DNS:HOST), localhost by default
 #     wronghost.pem wronghost.key      one for not-localhost.example, same CA
-#     expired.pem expired.key          one for localhost that expired on 2020-01-02
+#     expired.pem expired.key          one for HOST that expired on 2020-01-02
 #   All three are signed by the CA; the .pem files hold the certificate alone, not
 #   the chain. Keys are EC P-256: RSA key generation alone would take most of a second.
 #
@@ -18,7 +18,7 @@ set -euo pipefail
 tools=$(cd "$(dirname "$0")" && pwd)
 
 usage() {
-  echo "usage: $0 make DIR | trust DIR" >&2
+  echo "usage: $0 make DIR [HOST] | trust DIR" >&2
   exit 2
 }
 
@@ -37,7 +37,7 @@ serial = $dir/serial
 new_certs_dir = $dir
 default_md = sha256
 policy = any_name
-# The valid and the expired certificates share the subject CN=localhost.
+# The valid and the expired certificates share their subject (CN=HOST).
 unique_subject = no
 email_in_dn = no
 
@@ -81,6 +81,7 @@ issue() {
 
 make_ca() {
   out=$1
+  local host=${2:-localhost}
   mkdir -p "$out"
   TESTCA_WORK=$(mktemp -d)
   export TESTCA_WORK
@@ -96,9 +97,9 @@ make_ca() {
     -selfsign -keyfile "$out/ca.key" -extensions ca_cert
   openssl x509 -in "$out/ca.pem" -outform DER -out "$out/ca.der"
   local signer=(-cert "$out/ca.pem" -keyfile "$out/ca.key" -extensions server_cert)
-  issue localhost localhost 20190101000000Z 20491231235959Z "${signer[@]}"
+  issue localhost "$host" 20190101000000Z 20491231235959Z "${signer[@]}"
   issue wronghost not-localhost.example 20190101000000Z 20491231235959Z "${signer[@]}"
-  issue expired localhost 20200101000000Z 20200102000000Z "${signer[@]}"
+  issue expired "$host" 20200101000000Z 20200102000000Z "${signer[@]}"
 }
 
 # The Root store key holds one binary value, Blob: a list of properties, each
@@ -143,9 +144,9 @@ trust_ca() {
   echo "trusted $thumb in $WINEPREFIX"
 }
 
-[ $# -eq 2 ] || usage
+[ $# -ge 2 ] || usage
 case "$1" in
-  make) make_ca "$2" ;;
-  trust) trust_ca "$2" ;;
+  make) [ $# -le 3 ] || usage; make_ca "$2" "${3:-}" ;;
+  trust) [ $# -eq 2 ] || usage; trust_ca "$2" ;;
   *) usage ;;
 esac

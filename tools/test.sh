@@ -1,9 +1,10 @@
 #!/bin/bash
-# The whole test run: installs what is missing, builds the three targets (native,
-# i686 and x86_64 Windows) plus the benchmarks, runs every native test under ASan and
-# UBSan, the whole Windows suite twice under wine64 (the 32-bit build, the one that
-# ships, and the x86_64 build), each in a private X display and a throwaway Wine
-# prefix, and the parser fuzzer for a bounded time.
+# The whole test run: installs what is missing, checks the C++ style, builds the three
+# targets (native, i686 and x86_64 Windows), the benchmarks and the HTTPS variant of the
+# programs, checks that the 32-bit release comes out the same when built twice, runs
+# every native test under ASan and UBSan, the whole Windows suite twice under wine64 (the
+# 32-bit build, the one that ships, and the x86_64 build), each in a private X display
+# and a throwaway Wine prefix, and the parser fuzzer for a bounded time.
 #
 #   TURNBELL_BUILD=dir          build folder (default: build/ in the checkout)
 #   TURNBELL_FUZZ_SECONDS=n     how long the fuzzer runs (default 60)
@@ -45,6 +46,12 @@ for t in native win32 win64 bench; do
     || { grep -E "error|warning" "$build/$t.build.log" | head -n 40; tail -n 20 "$build/$t.build.log"
          echo "building $t failed"; exit 1; }
 done
+# The 32-bit release, built twice in two folders, must come out byte for byte the same.
+echo "== reproducible release (win32, built twice)"
+"$root/tools/release.sh" --check-reproducible >"$build/reproducible.log" 2>&1
+repro_status=$?
+cat "$build/reproducible.log"
+
 # The programs as built for a site that speaks only HTTPS. Their tests run in the
 # builds above: the scheme is a field of the site asked.
 echo "== build win32-https"
@@ -55,6 +62,7 @@ cmake --build "$build/win32-https" -j "$jobs" --target Turnbell turnbell-check >
   || { tail -n 40 "$build/win32-https.build.log"; echo "building win32-https failed"; exit 1; }
 
 passed=0; failed=0
+if [ "$repro_status" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 count_ctest() {   # reads ctest's closing line from a log
   local line total fails
   line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -n1)
@@ -110,8 +118,8 @@ fi
 echo
 echo "Windows suites: $suite_times; whole run $(( $(date +%s) - run_started )) s"
 if [ "$skip_i686" = 1 ]; then
-  echo "$passed passed, $failed failed (native, x86_64 and the fuzzer; the 32-bit suite was NOT run: TURNBELL_SKIP_I686=1)"
+  echo "$passed passed, $failed failed (native, x86_64, the fuzzer and the reproducible release; the 32-bit suite was NOT run: TURNBELL_SKIP_I686=1)"
 else
-  echo "$passed passed, $failed failed (native, i686, x86_64 and the fuzzer)"
+  echo "$passed passed, $failed failed (native, i686, x86_64, the fuzzer and the reproducible release)"
 fi
 [ "$failed" -eq 0 ]

@@ -31,6 +31,12 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); tb_shot "$work/failure-$fa
 must() { fail "$@"; exit 1; }
 
 USER_NAME=Ann
+# The site the program was built for (tools/release.sh names it for a release): the test
+# site plays it, over HTTPS with a certificate from a test CA that this prefix trusts
+# when the build speaks HTTPS.
+site=${TURNBELL_E2E_SITE:-http://localhost}
+scheme=${site%%://*}
+host=${site#*://}
 log="$work/requests.log"
 
 unset KEEP_DISPLAY
@@ -42,8 +48,15 @@ chmod +x "$work/browser.sh"
 "$TURNBELL_TOOLS/wine-run.sh" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$work/browser.sh" /f \
   >/dev/null 2>&1
 step "display $DISPLAY, prefix $WINEPREFIX"
-tb_site_start "$log" "$here/scenario.json" || must "test site"
-step "test site on port 80"
+if [ "$scheme" = https ]; then
+  "$TURNBELL_TOOLS/test-ca.sh" make "$work/ca" "$host" >/dev/null || must "test certificates"
+  "$TURNBELL_TOOLS/test-ca.sh" trust "$work/ca" >/dev/null || must "trusting the test CA"
+  tb_site_start "$log" "$here/scenario.json" 443 "$work/ca/localhost.pem" "$work/ca/localhost.key" \
+    || must "test site"
+else
+  tb_site_start "$log" "$here/scenario.json" || must "test site"
+fi
+step "test site for $site"
 
 # A first start: no Turnbell.ini in its folder and nothing in the registry.
 tb_turnbell_start "$exe" "$work"
@@ -143,7 +156,7 @@ tb_click_menu_item playnow
 browsed() { grep -q . "$work/opened.txt" 2>/dev/null; }
 tb_wait 15 browsed || fail "Play now opened nothing"
 opened=$(head -n1 "$work/opened.txt" 2>/dev/null)
-[ "$opened" = "http://localhost/partie.php?id=7002" ] || fail "Play now opened \"$opened\""
+[ "$opened" = "$site/partie.php?id=7002" ] || fail "Play now opened \"$opened\""
 step "Play now opened $opened"
 
 # The menu's "E&xit" ends the program with exit code 0 and the settings are kept.

@@ -5,8 +5,9 @@
 #
 #   tb_build_turnbell ROOT BUILD   configures BUILD/win32 (preset win32) and builds the 32-bit
 #                                  Turnbell.exe there, the program a user gets; prints its path
-#   tb_site_start LOG [SCENARIO] [PORT]  the test site on 127.0.0.1 (and ::1), port 80 by
-#                                  default; waits until it listens (and for the port)
+#   tb_site_start LOG [SCENARIO] [PORT] [CERT KEY]  the test site on 127.0.0.1 (and ::1),
+#                                  port 80 by default, over HTTPS with CERT and KEY when
+#                                  given; waits until it listens (and for the port)
 #   tb_site_stop
 #   tb_search_count LOG            search requests received so far
 #   tb_desktop NAME WxH            make every program of this prefix open in one virtual
@@ -64,14 +65,15 @@ tb_build_turnbell() {
 }
 
 tb_site_start() {
-  local log=$1 scenario=${2:-} port=${3:-80}
+  local log=$1 scenario=${2:-} port=${3:-80} cert=${4:-} key=${5:-}
   local out args=(--host 127.0.0.1 --port "$port" --log "$log")
   [ -n "$scenario" ] && args+=(--scenario "$scenario")
+  [ -n "$cert" ] && args+=(--tls "$cert" "$key")
   # "localhost" may resolve to ::1 first: listen there too where the host has it.
   grep -qs ' lo$' /proc/net/if_inet6 && args+=(--ipv6)
   out=$(mktemp)
   local attempt
-  # Port 80 may still be held for a moment by a site that another run just stopped.
+  # The port may still be held for a moment by a site that another run just stopped.
   for attempt in $(seq 1 30); do
     "$TURNBELL_TOOLS/python3" "$TURNBELL_TOOLS/testsite.py" "${args[@]}" >"$out" 2>&1 &
     tb_site_pid=$!
