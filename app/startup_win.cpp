@@ -33,10 +33,14 @@ HICON loadIcon(int id, int width, int height)
 // mutex, held until the process ends, stands for the store this copy is going to use:
 // the settings file by its full path (lowered, since Windows paths ignore case; hashed,
 // since an object name may not hold its backslashes or its length), or the registry
-// key. False when another copy holds it.
+// key of this user (another user has a key of his own). False when another copy holds it.
 bool claimSettingsStore()
 {
-    std::string name = "Local\\Turnbell settings HKCU/Software/_Fenwold/Turnbell";
+    char user[257] = "";
+    DWORD userSize = sizeof user;
+    GetUserNameA(user, &userSize);
+    std::string name =
+        std::string("Local\\Turnbell settings HKCU of ") + user + "/Software/_Fenwold/Turnbell";
     char path[SETTINGS_PATH_SIZE];
     if (findSettingsFile(path)) {
         CharLowerA(path);
@@ -51,7 +55,7 @@ bool claimSettingsStore()
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
     const DWORD error = GetLastError();
     if (!mutex) {
-        return error != ERROR_ACCESS_DENIED;  // it exists, made by a copy running as another user
+        return error != ERROR_ACCESS_DENIED;  // it exists, made by a copy with other rights
     }
     return error != ERROR_ALREADY_EXISTS;
 }
