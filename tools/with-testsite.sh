@@ -1,20 +1,24 @@
 #!/bin/bash
 # Runs one command beside a fresh test site (tools/testsite.py) on a free loopback
 # port, and stops the site by its pid when the command ends, however it ends.
-#   tools/with-testsite.sh [--scenario FILE] [--log FILE] [--] command [args...]
-# The command finds the site in TURNBELL_TESTSITE_HOST and TURNBELL_TESTSITE_PORT.
-# The exit status is the command's.
+#   tools/with-testsite.sh [--scenario FILE] [--log FILE] [--tls CERT KEY]
+#                          [--port-variable NAME] [--] command [args...]
+# The command finds the site in TURNBELL_TESTSITE_HOST and TURNBELL_TESTSITE_PORT (or
+# the variable NAME); --tls makes it an HTTPS site. The exit status is the command's.
 set -u
 tools=$(cd "$(dirname "$0")" && pwd)
 site_args=()
+port_variable=TURNBELL_TESTSITE_PORT
 while [ $# -gt 0 ]; do
   case "$1" in
     --scenario|--log) site_args+=("$1" "$2"); shift 2 ;;
+    --tls) site_args+=("$1" "$2" "$3"); shift 3 ;;
+    --port-variable) port_variable=$2; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
-[ $# -gt 0 ] || { echo "usage: $0 [--scenario FILE] [--log FILE] [--] command [args...]" >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: $0 [--scenario FILE] [--log FILE] [--tls CERT KEY] [--port-variable NAME] [--] command [args...]" >&2; exit 2; }
 
 out=$(mktemp)
 "$tools/python3" "$tools/testsite.py" --host 127.0.0.1 --port 0 --watch-parent "${site_args[@]}" >"$out" &
@@ -40,5 +44,5 @@ if [ -z "$port" ]; then
   echo "with-testsite: the test site did not start" >&2
   exit 1
 fi
-export TURNBELL_TESTSITE_HOST=127.0.0.1 TURNBELL_TESTSITE_PORT="$port"
+export TURNBELL_TESTSITE_HOST=127.0.0.1 "$port_variable=$port"
 "$@"

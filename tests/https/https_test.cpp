@@ -34,10 +34,7 @@ class Https : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        InitializeCriticalSection(&settingsLock);
-        internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        ASSERT_NE(internetSession, nullptr);
-        ASSERT_NE(createReceiverWindow(), nullptr);
+        preparePollCycles();
         ASSERT_NE(portOf("TURNBELL_TLS_TRUSTED"), 0) << "run under tests/https/with-tls-sites.sh";
     }
 };

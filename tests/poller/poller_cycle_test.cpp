@@ -42,13 +42,7 @@ namespace {
 
 class PollCycle : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        InitializeCriticalSection(&settingsLock);
-        internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        ASSERT_NE(internetSession, nullptr);
-        ASSERT_NE(createReceiverWindow(), nullptr);
-    }
+    static void SetUpTestSuite() { preparePollCycles(); }
 
     void SetUp() override
     {

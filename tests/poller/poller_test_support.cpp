@@ -43,6 +43,14 @@ LRESULT CALLBACK receiverProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
+void preparePollCycles()
+{
+    InitializeCriticalSection(&settingsLock);
+    internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    ASSERT_NE(internetSession, nullptr);
+    ASSERT_NE(createReceiverWindow(), nullptr);
+}
+
 void aimPollerAtTestSite(DWORD receiveTimeoutMs)
 {
     pollerSite = {siteHost(), sitePort(), false, {2000, 2000, receiveTimeoutMs}};

@@ -18,6 +18,10 @@ extern const char THREE_GAMES_SCENARIO[];
 // What the receiver records for that page (see deliveredSummary).
 extern const char THREE_GAMES_SUMMARY[];
 
+// What startPoller sets up for a poll cycle, without the thread: the settings lock, the
+// internet session, and a receiver window as mainWindow.
+void preparePollCycles();
+
 // Points the poll cycle at the test site, with short time-outs.
 void aimPollerAtTestSite(DWORD receiveTimeoutMs = 1500);
 

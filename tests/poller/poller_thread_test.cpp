@@ -24,11 +24,8 @@ class PollerThread : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        InitializeCriticalSection(&settingsLock);
+        preparePollCycles();
         wakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        internetSession = InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        ASSERT_NE(internetSession, nullptr);
-        ASSERT_NE(createReceiverWindow(), nullptr);
         // Saves go to a settings file in a scratch folder of this program's own.
         char temp[MAX_PATH];
         GetTempPathA(sizeof temp, temp);
@@ -75,6 +72,17 @@ protected:
     }
 
     bool threadHasEnded() { return WaitForSingleObject(pollerThread, 0) == WAIT_OBJECT_0; }
+
+    // Waits, without handling this thread's messages (as a window procedure busy with
+    // WM_DESTROY would not), until the poller is blocked in SendMessageA delivering.
+    static bool deliveryPending()
+    {
+        const double deadline = nowMs() + 5000;
+        while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && nowMs() < deadline) {
+            Sleep(10);
+        }
+        return HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE;
+    }
 
     // Runs the stop as WM_DESTROY does and returns how long it took.
     double timedStop()
@@ -161,14 +169,8 @@ TEST_F(PollerThread, AStopWhileADeliveryIsPendingLetsItThroughAndEndsAtOnce)
 {
     setScenario(THREE_GAMES_SCENARIO);
     startThread();
-    // The test's thread does not handle messages now, as a window procedure busy with
-    // WM_DESTROY would not: the poller blocks in SendMessageA until the stop lets the
-    // delivery through.
-    const double deadline = nowMs() + 5000;
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && nowMs() < deadline) {
-        Sleep(10);
-    }
-    ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE);
+    // The poller blocks in SendMessageA until the stop lets the delivery through.
+    ASSERT_TRUE(deliveryPending());
     ASSERT_EQ(deliveryCount, 0);
 
     const double stopMs = timedStop();
@@ -184,24 +186,15 @@ TEST_F(PollerThread, AListDeliveredDuringTheStopIsNotMerged)
 {
     // The program's own window procedure receives the list, with the flash and the sound on;
     // game 101 waits for the user.
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = mainWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "TurnbellTestMainWindow";
-    RegisterClassA(&windowClass);
     const HWND receiver = mainWindow;
-    mainWindow = CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                 nullptr, windowClass.hInstance, nullptr);
+    appInstance = GetModuleHandleA(nullptr);
+    createHiddenMainWindow("TurnbellTestMainWindow", mainWindowProc);
     ASSERT_NE(mainWindow, nullptr);
     Settings.notifyIcon = true;
     Settings.notifySound = true;
     setScenario(THREE_GAMES_SCENARIO);
     startThread();
-    const double deadline = nowMs() + 5000;
-    while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && nowMs() < deadline) {
-        Sleep(10);
-    }
-    ASSERT_TRUE(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE);
+    ASSERT_TRUE(deliveryPending());
 
     timedStop();
     // The thread has its list back (and has freed it); nothing of it reached the screen.
