@@ -77,15 +77,16 @@ bool captureIconColours(HICON icon, std::uint32_t** pixels, DWORD frameBytes)
     ICONINFO info = {};
     *pixels = nullptr;
     if (!GetIconInfo(icon, &info)) return false;
-    const DWORD size = info.hbmColor ? captureIconPixels(info.hbmColor, pixels) : 0;
+    std::uint32_t* captured = nullptr;
+    const DWORD size = info.hbmColor ? captureIconPixels(info.hbmColor, &captured) : 0;
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
-    if (size != 0 && size < frameBytes) {
-        delete[] * pixels;
-        *pixels = nullptr;
+    if (size == 0 || size < frameBytes) {
+        delete[] captured;
         return false;
     }
-    return size != 0;
+    *pixels = captured;
+    return true;
 }
 
 }  // namespace
