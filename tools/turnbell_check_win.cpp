@@ -115,9 +115,6 @@ std::string unreachedReason(DWORD error, const char* host, bool ranOutOfTime)
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:
         why = "the connection was closed before an answer came";
         break;
-    case ERROR_INSUFFICIENT_BUFFER:
-        why = "the user name is too long to be sent";
-        break;
     case ERROR_INTERNET_INVALID_CA:
     case ERROR_INTERNET_SEC_CERT_REV_FAILED:
     case ERROR_INTERNET_SEC_CERT_ERRORS:
@@ -148,7 +145,12 @@ struct Options {
     FetchTimeouts timeouts = BUILT_IN_SITE.timeouts;
 };
 
-// False (after saying why) for arguments that make no sense.
+INTERNET_PORT defaultPort(bool secure)
+{
+    return secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+}
+
+// False for arguments that make no sense.
 bool readArguments(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
@@ -163,8 +165,7 @@ bool readArguments(int argc, char** argv, Options& options)
                     options.host.erase(0, length);
                 }
             }
-            options.port =
-                options.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+            options.port = defaultPort(options.secure);
             const std::size_t colon = options.host.rfind(':');
             if (colon != std::string::npos) {
                 const int port = std::atoi(options.host.c_str() + colon + 1);
@@ -226,10 +227,9 @@ int main(int argc, char** argv)
     say(std::string("sent as: ") + encoded.get());
 
     const char* scheme = options.secure ? "https" : "http";
-    const INTERNET_PORT defaultPort =
-        options.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
-    const std::string port =
-        options.port == defaultPort ? std::string() : ":" + std::to_string(options.port);
+    const std::string port = options.port == defaultPort(options.secure)
+                                 ? std::string()
+                                 : ":" + std::to_string(options.port);
     say(std::string("scheme: ") + scheme +
         (options.secure ? " (HTTPS: the site's certificate is checked)" : " (plain HTTP)"));
     say(std::string("asking: ") + scheme + "://" + options.host + port + "/index.php?p=recherche");
