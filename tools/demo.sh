@@ -1,5 +1,6 @@
 #!/bin/bash
-# The demo: the real 32-bit Turnbell.exe, the program a user gets, in a Wine virtual desktop, polling the
+# The demo: the real 32-bit Turnbell.exe, the program a user gets, in a Wine virtual
+# desktop, polling the
 # test site, which plays the game site with a few games whose turn moves by itself.
 #
 #   tools/demo.sh                      runs until Ctrl-C

@@ -71,7 +71,6 @@ add_backports_source() {
 }
 
 if ! installed wine32:i386 || ! qemu_is_recent; then
-  updated=0
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root "adding the i386 architecture" dpkg --add-architecture i386 || die "adding the i386 architecture"
   fi

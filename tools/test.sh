@@ -29,37 +29,39 @@ fi
 
 # Every C++ source keeps the project's style (.clang-format).
 echo "== format"
-unformatted=$(cd "$root" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep -c "warning:")
-if [ "$unformatted" -ne 0 ]; then
-  (cd "$root" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep "warning:" | head -n 20)
-  echo "$unformatted lines differ from .clang-format: run clang-format -i on the files above"; exit 1
+unformatted=$(cd "$root" && git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run 2>&1 | grep "warning:")
+if [ -n "$unformatted" ]; then
+  head -n 20 <<<"$unformatted"
+  echo "$(wc -l <<<"$unformatted") lines differ from .clang-format: run clang-format -i on the files above"
+  exit 1
 fi
 
-# Each build is one preset of CMakePresets.json, in a folder of its own under $build;
-# warnings in the project's own code fail the build (TURNBELL_WERROR).
+# build FOLDER PRESET [CMAKE_ARGUMENTS...]: a preset of CMakePresets.json configured in
+# $build/FOLDER and built (only $targets, when set). Warnings in the project's own code
+# fail the build (TURNBELL_WERROR).
+targets=""
+build() {
+  local folder=$1 preset=$2; shift 2
+  echo "== build $folder"
+  (cd "$root" && cmake --preset "$preset" -B "$build/$folder" -DTURNBELL_WERROR=ON "$@") \
+    >"$build/$folder.configure.log" 2>&1 \
+    || { cat "$build/$folder.configure.log"; echo "configuring $folder failed"; exit 1; }
+  cmake --build "$build/$folder" -j "$jobs" ${targets:+--target $targets} >"$build/$folder.build.log" 2>&1 \
+    || { grep -E "error|warning" "$build/$folder.build.log" | head -n 40; tail -n 20 "$build/$folder.build.log"
+         echo "building $folder failed"; exit 1; }
+}
 mkdir -p "$build"
-for t in native win32 win64 bench; do
-  echo "== build $t"
-  (cd "$root" && cmake --preset "$t" -B "$build/$t" -DTURNBELL_WERROR=ON) >"$build/$t.configure.log" 2>&1 \
-    || { cat "$build/$t.configure.log"; echo "configuring $t failed"; exit 1; }
-  cmake --build "$build/$t" -j "$jobs" >"$build/$t.build.log" 2>&1 \
-    || { grep -E "error|warning" "$build/$t.build.log" | head -n 40; tail -n 20 "$build/$t.build.log"
-         echo "building $t failed"; exit 1; }
-done
+for t in native win32 win64 bench; do build "$t" "$t"; done
+# The programs as built for a site that speaks only HTTPS. Their tests run in the
+# builds above: the scheme is a field of the site asked.
+targets="Turnbell turnbell-check" build win32-https win32 -DTURNBELL_TESTS=OFF \
+  -DTURNBELL_SITE_SCHEME=https -DTURNBELL_HOMEPAGE_SCHEME=https
+
 # The 32-bit release, built twice in two folders, must come out byte for byte the same.
 echo "== reproducible release (win32, built twice)"
 "$root/tools/release.sh" --check-reproducible >"$build/reproducible.log" 2>&1
 repro_status=$?
 cat "$build/reproducible.log"
-
-# The programs as built for a site that speaks only HTTPS. Their tests run in the
-# builds above: the scheme is a field of the site asked.
-echo "== build win32-https"
-(cd "$root" && cmake --preset win32 -B "$build/win32-https" -DTURNBELL_WERROR=ON -DTURNBELL_TESTS=OFF \
-   -DTURNBELL_SITE_SCHEME=https -DTURNBELL_HOMEPAGE_SCHEME=https) >"$build/win32-https.configure.log" 2>&1 \
-  || { cat "$build/win32-https.configure.log"; echo "configuring win32-https failed"; exit 1; }
-cmake --build "$build/win32-https" -j "$jobs" --target Turnbell turnbell-check >"$build/win32-https.build.log" 2>&1 \
-  || { tail -n 40 "$build/win32-https.build.log"; echo "building win32-https failed"; exit 1; }
 
 passed=0; failed=0
 if [ "$repro_status" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
