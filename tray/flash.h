@@ -10,13 +10,14 @@ constexpr UINT_PTR FLASH_TIMER = 1;
 constexpr UINT FLASH_PERIOD_MS = 100;
 
 // The small system icon size, read once by startup; every frame has this size, and
-// smallIcon and alertIcon are loaded at exactly this size.
+// smallIcon and alertIcon are loaded at this size (though a shared icon may come back
+// larger: the flash then reads their images from copies of exactly this size).
 extern int smallIconWidth;
 extern int smallIconHeight;
 
 // Prepares the bitmap every frame is blended into and captures the colours of smallIcon
-// and alertIcon; false when an icon's colours cannot be read, or hold fewer pixels
-// than a frame. Called once by startup, after the icons are loaded.
+// and alertIcon; false when an icon's colours and mask cannot be had at the frame's
+// size. Called once by startup, after the icons are loaded.
 bool prepareFlash();
 
 void startFlashing();  // (re)starts the cycle from its first step

@@ -69,19 +69,56 @@ DWORD captureIconPixels(HBITMAP bitmap, std::uint32_t** pixels)
     return size;
 }
 
-// The colours of an icon, captured into a new array; frees the bitmaps that
-// GetIconInfo handed out, which nothing else needs. Fails when the icon holds fewer
-// pixels than a frame reads from it.
-bool captureIconColours(HICON icon, std::uint32_t** pixels, DWORD frameBytes)
+bool hasFrameSize(HBITMAP bitmap)
 {
-    ICONINFO info = {};
-    *pixels = nullptr;
-    if (!GetIconInfo(icon, &info)) return false;
-    std::uint32_t* captured = nullptr;
-    const DWORD size = info.hbmColor ? captureIconPixels(info.hbmColor, &captured) : 0;
+    BITMAP description = {};
+    return bitmap && GetObjectA(bitmap, sizeof description, &description) != 0 &&
+           description.bmWidth == smallIconWidth && description.bmHeight == smallIconHeight;
+}
+
+void deleteIconBitmaps(const ICONINFO& info)
+{
     if (info.hbmColor) DeleteObject(info.hbmColor);
     if (info.hbmMask) DeleteObject(info.hbmMask);
-    if (size == 0 || size < frameBytes) {
+}
+
+// GetIconInfo, kept only when both the colour and the mask bitmap have the frame's size.
+bool iconInfoOfFrameSize(HICON icon, ICONINFO* info)
+{
+    *info = {};
+    if (!icon || !GetIconInfo(icon, info)) return false;
+    if (hasFrameSize(info->hbmColor) && hasFrameSize(info->hbmMask)) return true;
+    deleteIconBitmaps(*info);
+    *info = {};
+    return false;
+}
+
+// An icon's colour and mask bitmaps at exactly the frame's size; the caller deletes
+// both. A shared icon need not have the size it was loaded at: Wine's cache hands out
+// the first icon loaded from a resource (largeIcon, 32 x 32) for the small size too.
+// Then the bitmaps come from a private copy made from the resource at the small size,
+// freed at once. False when not even that copy has the frame's size.
+bool frameSizedIconInfo(HICON icon, ICONINFO* info)
+{
+    if (iconInfoOfFrameSize(icon, info)) return true;
+    HICON copy = static_cast<HICON>(
+        CopyImage(icon, IMAGE_ICON, smallIconWidth, smallIconHeight, LR_COPYFROMRESOURCE));
+    const bool described = iconInfoOfFrameSize(copy, info);
+    if (copy) DestroyIcon(copy);
+    return described;
+}
+
+// The colours of an icon at the frame's size, captured into a new array. A frame is
+// never blended from pixels of another row width.
+bool captureIconColours(HICON icon, std::uint32_t** pixels)
+{
+    *pixels = nullptr;
+    ICONINFO info;
+    if (!frameSizedIconInfo(icon, &info)) return false;
+    std::uint32_t* captured = nullptr;
+    const DWORD size = captureIconPixels(info.hbmColor, &captured);
+    deleteIconBitmaps(info);
+    if (size != static_cast<DWORD>(smallIconWidth) * smallIconHeight * 4) {
         delete[] captured;
         return false;
     }
@@ -93,7 +130,9 @@ bool captureIconColours(HICON icon, std::uint32_t** pixels, DWORD frameBytes)
 
 bool prepareFlash()
 {
-    GetIconInfo(smallIcon, &flashIconInfo);
+    // Every frame keeps smallIcon's mask and hotspot, at the frame's size, and takes its
+    // colours from the DIB section below.
+    if (!frameSizedIconInfo(smallIcon, &flashIconInfo)) return false;
 
     BITMAPINFO info = {};
     info.bmiHeader = pixelHeader(smallIconWidth, smallIconHeight);
@@ -104,16 +143,14 @@ bool prepareFlash()
     ReleaseDC(nullptr, screen);
     flashBits = static_cast<std::uint32_t*>(bits);
 
-    // Every frame keeps smallIcon's mask and hotspot and takes its colours from here.
-    if (flashIconInfo.hbmColor) DeleteObject(flashIconInfo.hbmColor);
+    DeleteObject(flashIconInfo.hbmColor);
     flashIconInfo.hbmColor = flashBitmap;
 
-    // Without pixel memory, or with icons smaller than a frame, every step would write
-    // or read out of bounds: better not to start at all.
+    // Without pixel memory every step would write through a null pointer: better not to
+    // start at all.
     if (flashBits == nullptr) return false;
-    const DWORD frameBytes = static_cast<DWORD>(smallIconWidth) * smallIconHeight * 4;
-    return captureIconColours(smallIcon, &normalPixels, frameBytes) &&
-           captureIconColours(alertIcon, &alertPixels, frameBytes);
+    return captureIconColours(smallIcon, &normalPixels) &&
+           captureIconColours(alertIcon, &alertPixels);
 }
 
 void startFlashing()

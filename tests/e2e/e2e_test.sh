@@ -81,10 +81,9 @@ searched_for_name() { grep -q "pLoginJ=$USER_NAME&" "$log" 2>/dev/null; }
 tb_wait 10 searched_for_name || must "the site never received the user name"
 step "search for $USER_NAME after $(( ($(date +%s%N) - typed) / 1000000 )) ms"
 
-# Ann's game 7002 waits for her: the icon pulses to the alert green and back.
-# (Wine's tray garbles the red of an icon made from a 32-bit bitmap and tints the
-# pixels beside its outline; the frames themselves are exact when drawn by the program,
-# so here only the green of the pulse is judged.)
+# Ann's game 7002 waits for her: the icon pulses to the alert green and back. (Every
+# frame's pixels are checked in tray_win_test; here the pulse on screen is judged by its
+# green.)
 read -r _ normal_red <<<"$(tb_icon_colours "$work/start.png" "$ix" "$iy" "$iw" "$ih")"
 most_green=0; frames=0
 frame_green() {

@@ -40,8 +40,26 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-// What the program's startup does before trayAdd and prepareFlash: the icons at the
-// small size and a hidden top-level window that owns the tray icon and the timer.
+HICON loadIcon(int id, int width, int height, UINT flags)
+{
+    return static_cast<HICON>(
+        LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, width, height, flags));
+}
+
+// An icon resource's own image at the small size, as drawn: what every frame is
+// blended from.
+std::vector<std::uint32_t> resourceColours(int id)
+{
+    HICON icon = loadIcon(id, smallIconWidth, smallIconHeight, 0);
+    std::vector<std::uint32_t> result = drawnColours(icon, smallIconWidth, smallIconHeight);
+    DestroyIcon(icon);
+    return result;
+}
+
+// What the program's startup does before trayAdd and prepareFlash: the shared icons,
+// the large one first (Wine's shared-icon cache then hands out that 32 x 32 icon for
+// the small size too), and a hidden top-level window that owns the tray icon and the
+// timer.
 class Tray : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -49,14 +67,14 @@ protected:
         appInstance = GetModuleHandleA(nullptr);
         smallIconWidth = GetSystemMetrics(SM_CXSMICON);
         smallIconHeight = GetSystemMetrics(SM_CYSMICON);
-        smallIcon =
-            static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON,
-                                          smallIconWidth, smallIconHeight, LR_SHARED));
-        alertIcon =
-            static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(IDI_ALERT), IMAGE_ICON,
-                                          smallIconWidth, smallIconHeight, LR_SHARED));
+        largeIcon =
+            loadIcon(IDI_MAIN, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED);
+        smallIcon = loadIcon(IDI_MAIN, smallIconWidth, smallIconHeight, LR_SHARED);
+        alertIcon = loadIcon(IDI_ALERT, smallIconWidth, smallIconHeight, LR_SHARED);
         createHiddenMainWindow("WC_TrayTest");
         prepared = prepareFlash();
+        normal = resourceColours(IDI_MAIN);
+        alert = resourceColours(IDI_ALERT);
     }
     static void TearDownTestSuite()
     {
@@ -69,14 +87,11 @@ protected:
         shellNotifyCalls.clear();
     }
     static bool prepared;
+    static std::vector<std::uint32_t> normal, alert;
 };
 
 bool Tray::prepared;
-
-std::vector<std::uint32_t> colours(HICON icon)
-{
-    return drawnColours(icon, smallIconWidth, smallIconHeight);
-}
+std::vector<std::uint32_t> Tray::normal, Tray::alert;
 
 // The frame that the n-th flash step after a start hands to the shell.
 const ShellNotifyCall& stepFrames(int steps)
@@ -172,15 +187,22 @@ TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
     }
 }
 
-TEST_F(Tray, FramesAtTheEndsOfTheCycleShowEachIconExactly)
+TEST_F(Tray, EveryFrameBlendsTheSmallImagesOfBothIconsPixelForPixel)
 {
     ASSERT_TRUE(prepared);
-    const std::vector<std::uint32_t> normal = colours(smallIcon);
-    const std::vector<std::uint32_t> alert = colours(alertIcon);
-    const std::vector<bool> outline = transparentPixels(smallIcon, smallIconWidth, smallIconHeight);
+    HICON smallImage = loadIcon(IDI_MAIN, smallIconWidth, smallIconHeight, 0);
+    const std::vector<bool> outline =
+        transparentPixels(smallImage, smallIconWidth, smallIconHeight);
+    DestroyIcon(smallImage);
+    std::vector<std::uint32_t> halfway(normal.size());
+    for (std::size_t i = 0; i < normal.size(); ++i)
+        halfway[i] = blendPixel(normal[i], alert[i], 128);
 
     startFlashing();
-    const ShellNotifyCall& peak = stepFrames(16);
+    const ShellNotifyCall& middle = stepFrames(8);
+    EXPECT_EQ(middle.colours, halfway) << "step 8, weight 128: half way to the alert colours";
+    EXPECT_EQ(middle.transparent, outline) << "the frame keeps the normal icon's outline";
+    const ShellNotifyCall& peak = stepFrames(8);
     EXPECT_EQ(peak.message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(peak.data.uFlags, static_cast<UINT>(NIF_ICON));
     EXPECT_EQ(peak.colours, alert) << "step 16, weight 256: the alert colours";
@@ -207,8 +229,6 @@ TEST_F(Tray, FramesAtTheEndsOfTheCycleShowEachIconExactly)
 TEST_F(Tray, StartingAgainRestartsTheCycleAtTheFirstStep)
 {
     ASSERT_TRUE(prepared);
-    const std::vector<std::uint32_t> normal = colours(smallIcon);
-    const std::vector<std::uint32_t> alert = colours(alertIcon);
     std::vector<std::uint32_t> firstStep(normal.size());
     for (std::size_t i = 0; i < normal.size(); ++i)
         firstStep[i] = blendPixel(normal[i], alert[i], 16);
