@@ -30,7 +30,10 @@ bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize
 
 bool takeStoredText(const char* data, std::size_t size, char* field, std::size_t fieldSize)
 {
-    const void* nul = size > 0 ? std::memchr(data, '\0', size) : nullptr;
+    if (size == 0) {
+        return false;  // a value with no data holds no text, not even an empty one
+    }
+    const void* nul = std::memchr(data, '\0', size);
     const std::size_t length =
         nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - data) : size;
     if (length + 1 > fieldSize) {

@@ -22,5 +22,6 @@ bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize
 // without one, or with bytes after an inner NUL, is possible. The text is the bytes
 // before the first NUL (or all of them). It is taken when it fits in fieldSize with its
 // NUL; then it is copied into field and NUL-terminated, and the result is true.
-// Otherwise field is left unchanged and the result is false.
+// Otherwise, and when the value holds no bytes at all (not even a NUL), field is left
+// unchanged and the result is false: the setting keeps its default.
 bool takeStoredText(const char* data, std::size_t size, char* field, std::size_t fieldSize);

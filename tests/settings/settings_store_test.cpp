@@ -341,6 +341,9 @@ TEST_F(SettingsStore, StoredRegistryTextIsTakenWhateverItsTypeWhenItFitsItsField
         {"a sound file without its NUL", "SoundFile", REG_SZ, "a.wav", "", "a.wav"},
         {"a sound file too long as binary", "SoundFile", REG_BINARY, sound260, "", "sheepbaa.wav"},
         {"an empty sound file", "SoundFile", REG_SZ, std::string(1, '\0'), "", ""},
+        {"a sound file of no bytes", "SoundFile", REG_BINARY, "", "", "sheepbaa.wav"},
+        {"a text sound file of no bytes", "SoundFile", REG_SZ, "", "", "sheepbaa.wav"},
+        {"a name of no bytes", "Username", REG_BINARY, "", "", "sheepbaa.wav"},
     };
     for (const Case& c : cases) {
         RegDeleteTreeA(HKEY_CURRENT_USER, PARENT_KEY);
@@ -372,6 +375,7 @@ TEST_F(SettingsStore, StoredRegistryFlagsAreOnUnlessTheirBytesMakeTheNumberZero)
         {"a binary zero", true, REG_BINARY, std::string(4, '\0'), false},
         {"two zero bytes over the low half of 1", true, REG_BINARY, std::string(2, '\0'), false},
         {"a binary one", true, REG_BINARY, std::string("\1\0\0\0", 4), true},
+        {"no bytes", true, REG_BINARY, "", true},
     };
     for (const Case& c : cases) {
         for (const char* flag : {"NotifyIcon", "NotifySound"}) {
