@@ -41,16 +41,25 @@ extern const SearchSite BUILT_IN_SITE;
 
 // What became of one search request, in more detail than fetchSearchPage keeps.
 struct SearchOutcome {
-    DWORD error = 0;       // GetLastError() of the WinINet call that failed, or 0
-    DWORD status = 0;      // the reply's HTTP status, or 0 when none was read
-    int bytes = 0;         // reply bytes in the buffer: read only after a status of 200-299
-    std::string location;  // where a redirect (status 300-399) points, when it says
+    DWORD error = 0;         // GetLastError() of the WinINet call that failed, or 0
+    DWORD status = 0;        // the reply's HTTP status, or 0 when none was read
+    int bytes = 0;           // reply bytes in the buffer: read only after a status of 200-299
+    bool moreBytes = false;  // the reply went on past a full buffer (when asked to tell)
+    std::string url;         // the address the reply came from, redirects followed
+    std::string location;    // where a redirect (status 300-399) points, when it says
 };
 
-// The search request itself: posts the form, reads the status and, for a status of
-// 200-299, the reply, exactly as fetchSearchPage describes, and says what happened.
-// A body too long for the buffer is not sent (error ERROR_INSUFFICIENT_BUFFER).
-SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName);
+// The search request itself: posts the form, follows redirects as WinINet does, reads
+// the status and, for a status of 200-299, the reply, exactly as fetchSearchPage
+// describes, and says what happened. A body too long for the buffer is not sent (error
+// ERROR_INSUFFICIENT_BUFFER). A secure site's request that was sent on to plain HTTP
+// is refused before its reply is read (error ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR):
+// WinINet under Wine follows such a redirect and clears the secure flag, and a build
+// for an HTTPS site must never act on a page that came over plain HTTP. With
+// tellMoreBytes, a full buffer is followed by the read of one more byte, to tell
+// whether the reply went on (the poll never waits for that).
+SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName,
+                                bool tellMoreBytes = false);
 
 // Posts the search form for encodedName (made by urlEncodeForm) to the site and reads
 // at most REPLY_BUFFER_SIZE bytes of the reply into buffer, which must hold

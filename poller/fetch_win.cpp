@@ -1,6 +1,7 @@
 #include "poller/fetch.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "poller/running.h"
 #include "site_config.h"
@@ -32,7 +33,7 @@ void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 // remaining space would wait for the buffer to fill, so a stop would not be seen
 // until the reply ended, and a server that stalls mid-reply would take every byte
 // read so far down with the failed read.
-int readReply(HINTERNET request, char* buffer)
+int readReply(HINTERNET request, char* buffer, bool* moreBytes)
 {
     char* position = buffer;
     DWORD remaining = REPLY_BUFFER_SIZE;
@@ -48,12 +49,38 @@ int readReply(HINTERNET request, char* buffer)
         position += bytesRead;
         remaining -= bytesRead;
     }
+    if (moreBytes && remaining == 0) {
+        char extra;
+        DWORD extraRead = 0;
+        *moreBytes = InternetReadFile(request, &extra, 1, &extraRead) && extraRead == 1;
+    }
     return static_cast<int>(position - buffer);
+}
+
+// The address the request's reply comes from, after any redirect.
+std::string requestUrl(HINTERNET request)
+{
+    char url[INTERNET_MAX_URL_LENGTH];
+    DWORD size = sizeof url;
+    if (!InternetQueryOptionA(request, INTERNET_OPTION_URL, url, &size)) return std::string();
+    return std::string(url, strnlen(url, sizeof url));
+}
+
+// Whether the reply to a sent request comes over HTTPS: its final address says https,
+// or, when the address cannot be had, its connection says it is secure.
+bool cameOverHttps(HINTERNET request, const std::string& url)
+{
+    if (!url.empty()) return url.compare(0, 8, "https://") == 0;
+    DWORD flags = 0;
+    DWORD size = sizeof flags;
+    return InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size) &&
+           (flags & SECURITY_FLAG_SECURE);
 }
 
 }  // namespace
 
-SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName)
+SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName,
+                                bool tellMoreBytes)
 {
     SearchOutcome outcome;
     HINTERNET request = nullptr;
@@ -92,13 +119,21 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
                                    &status, &statusSize, nullptr)) {
             outcome.error = GetLastError();
         } else {
-            outcome.status = status;
-            if (static_cast<int>(status) / 100 == 2) outcome.bytes = readReply(request, buffer);
-            if (static_cast<int>(status) / 100 == 3) {
-                char location[1024];
-                DWORD size = sizeof location;
-                if (HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
-                    outcome.location.assign(location, size);
+            outcome.url = requestUrl(request);
+            if (site.secure && !cameOverHttps(request, outcome.url)) {
+                // Sent on to plain HTTP: not one byte of that reply is read.
+                outcome.error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+            } else {
+                outcome.status = status;
+                if (static_cast<int>(status) / 100 == 2)
+                    outcome.bytes =
+                        readReply(request, buffer, tellMoreBytes ? &outcome.moreBytes : nullptr);
+                if (static_cast<int>(status) / 100 == 3) {
+                    char location[1024];
+                    DWORD size = sizeof location;
+                    if (HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
+                        outcome.location.assign(location, size);
+                }
             }
         }
     }

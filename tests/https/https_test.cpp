@@ -1,7 +1,8 @@
-// The search request over HTTPS against four test sites that differ only in their
-// certificate (tests/https/with-tls-sites.sh): only the trusted certificate made out for
-// the site gives the page; every other one fails the poll, which then changes nothing,
-// and turnbell-check says in its own words what is wrong with it.
+// The search request over HTTPS against test sites that differ only in their
+// certificate or in where they send the search on (tests/https/with-tls-sites.sh): only
+// the trusted certificate made out for the site, and a redirect to another such site,
+// give the page; every other one, and a redirect to plain HTTP, fails the poll, which
+// then changes nothing, and turnbell-check says in its own words what is wrong.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -64,6 +65,16 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
          {ERROR_INTERNET_SEC_CERT_DATE_INVALID},
          3,
          "the site's certificate has expired"},
+        {"sent on to plain HTTP",
+         "TURNBELL_TLS_TO_HTTP",
+         {ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
+         8,
+         "the site sent the request on to plain HTTP (http://localhost:"},
+        {"sent on to another HTTPS address",
+         "TURNBELL_TLS_TO_HTTPS",
+         {0},
+         0,
+         "the site sent the request on to https://localhost:"},
     };
     std::vector<char> buffer(REPLY_BUFFER_SIZE);
     for (const auto& c : cases) {
@@ -91,11 +102,12 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
     }
 }
 
-TEST_F(Https, ARefusedCertificateChangesNothing)
+TEST_F(Https, ARefusedCertificateOrAFallBackToPlainHttpChangesNothing)
 {
     setUserName("Ann Lee");
     deliveryCount = 0;
-    for (const char* refused : {"TURNBELL_TLS_UNTRUSTED", "TURNBELL_TLS_WRONGHOST"}) {
+    for (const char* refused :
+         {"TURNBELL_TLS_UNTRUSTED", "TURNBELL_TLS_WRONGHOST", "TURNBELL_TLS_TO_HTTP"}) {
         pollerSite = secureSite(refused);
         pollOnce();
         EXPECT_EQ(deliveryCount, 0) << refused;

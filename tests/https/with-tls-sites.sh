@@ -1,18 +1,40 @@
 #!/bin/bash
-# Runs one command beside four HTTPS test sites (tools/with-testsite.sh --tls), each
-# serving the same games with another certificate, and stops them when it ends:
+# Runs one command beside HTTPS test sites (tools/with-testsite.sh --tls), each serving
+# the same games with another certificate or sending the search on, and stops them
+# when it ends:
 #   TURNBELL_TLS_TRUSTED     a certificate for localhost from a CA that $WINEPREFIX trusts
 #   TURNBELL_TLS_UNTRUSTED   one for localhost from a CA that it does not trust
 #   TURNBELL_TLS_WRONGHOST   one from the trusted CA for another host name
 #   TURNBELL_TLS_EXPIRED     one from the trusted CA for localhost, out of date
+#   TURNBELL_TLS_TO_HTTP     the trusted certificate; sends the search on (307) to a plain
+#                            HTTP site that serves the games
+#   TURNBELL_TLS_TO_HTTPS    the trusted certificate; sends the search on (307) to the
+#                            trusted site
 # Each variable holds the site's port. The trusted CA goes into the prefix's own Root
 # store (tools/test-ca.sh trust): the machine's trust store is never touched.
 #   tests/https/with-tls-sites.sh command [args...]
 set -u
 tools=$(cd "$(dirname "$0")/../../tools" && pwd)
+
+site() {   # NAME CA-FOLDER CERTIFICATE [SCENARIO]: with-testsite.sh arguments for one site
+  echo "--scenario $work/${4:-scenario}.json --tls $work/$2/$3.pem $work/$2/$3.key --port-variable TURNBELL_TLS_$1 --"
+}
+
+# The second half, run beside the plain and the trusted site: the sites whose search
+# goes on to one of them (a redirect names the port it goes to).
+if [ "${1:-}" = --redirecting ]; then
+  shift
+  work=$TURNBELL_TLS_WORK
+  for target in "to-http http://localhost:$TURNBELL_TLS_PLAIN" "to-https https://localhost:$TURNBELL_TLS_TRUSTED"; do
+    printf '{"default": {"status": 307, "headers": [["Location", "%s/index.php?p=recherche"]]}}\n' \
+      "${target#* }" >"$work/${target%% *}.json"
+  done
+  exec "$tools/with-testsite.sh" $(site TO_HTTP trusted localhost to-http) \
+    "$tools/with-testsite.sh" $(site TO_HTTPS trusted localhost to-https) "$@"
+fi
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
 "$tools/test-ca.sh" make "$work/trusted" >/dev/null && "$tools/test-ca.sh" make "$work/other" >/dev/null \
   || { echo "with-tls-sites: the test certificates could not be made" >&2; exit 1; }
 "$tools/test-ca.sh" trust "$work/trusted" >/dev/null \
@@ -23,10 +45,8 @@ cat >"$work/scenario.json" <<'JSON'
   {"id": 102, "active": "Bob", "players": [{"id": 18, "name": "Bob"}]}]}]}
 JSON
 
-site() {   # NAME CA-FOLDER CERTIFICATE: with-testsite.sh arguments for one of the sites
-  echo "--scenario $work/scenario.json --tls $work/$2/$3.pem $work/$2/$3.key --port-variable TURNBELL_TLS_$1 --"
-}
-"$tools/with-testsite.sh" $(site TRUSTED trusted localhost) \
+TURNBELL_TLS_WORK=$work "$tools/with-testsite.sh" --scenario "$work/scenario.json" --port-variable TURNBELL_TLS_PLAIN -- \
+  "$tools/with-testsite.sh" $(site TRUSTED trusted localhost) \
   "$tools/with-testsite.sh" $(site UNTRUSTED other localhost) \
   "$tools/with-testsite.sh" $(site WRONGHOST trusted wronghost) \
-  "$tools/with-testsite.sh" $(site EXPIRED trusted expired) "$@"
+  "$tools/with-testsite.sh" $(site EXPIRED trusted expired) "$0" --redirecting "$@"
