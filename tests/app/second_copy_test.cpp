@@ -115,12 +115,20 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
     std::string fileFolderUpper = fileFolder;
     std::transform(fileFolderUpper.begin(), fileFolderUpper.end(), fileFolderUpper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    char fileFolderShort[MAX_PATH] = "";
+    GetShortPathNameA(fileFolder.c_str(), fileFolderShort, sizeof fileFolderShort);
+    ASSERT_STRNE(fileFolderShort, "") << "no short name for " << fileFolder;
+    // A folder named Turnbell.ini selects file mode too, but cannot be opened as a file.
+    const std::string folderFolder = scratchFolder("folder");
+    CreateDirectoryA((folderFolder + "\\Turnbell.ini").c_str(), nullptr);
     const int before = mainWindows();
 
-    // The first copies: one on the registry, one on a settings file.
+    // The first copies: one on the registry, one on a settings file, one on a folder
+    // named as the settings file.
     start(registryFolder);
     start(fileFolder);
-    ASSERT_TRUE(waitForWindows(before + 2, 30000));
+    start(folderFolder);
+    ASSERT_TRUE(waitForWindows(before + 3, 30000));
 
     const struct {
         const char* what;
@@ -130,9 +138,11 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
         {"the registry, from another folder with no settings file", scratchFolder("registry-2"),
          true},
         {"the same settings file, its folder named in upper case", fileFolderUpper, true},
+        {"the same settings file, reached by its folder's short name", fileFolderShort, true},
+        {"the same folder named as the settings file", folderFolder, true},
         {"a settings file of its own", otherFileFolder, false},
     };
-    int expected = before + 2;
+    int expected = before + 3;
     for (const auto& c : cases) {
         const HANDLE copy = start(c.folder);
         if (c.ends) {
