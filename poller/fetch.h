@@ -31,9 +31,6 @@ struct SearchSite {
     INTERNET_PORT port;
     bool secure;  // HTTPS, with the server's certificate checked as always
     FetchTimeouts timeouts;
-    // WinINet follows redirects, as the program always lets it; turnbell-check turns
-    // that off to see where a site sends the request.
-    bool followRedirects = true;
 };
 // The game site the program is built for: the built-in site host, over HTTP on port 80
 // or, in a build for an HTTPS site, over HTTPS on port 443.

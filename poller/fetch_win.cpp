@@ -98,7 +98,6 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
         // and a certificate it refuses fails the request like any other error.
         DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
         if (site.secure) flags |= INTERNET_FLAG_SECURE;
-        if (!site.followRedirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
         request = HttpOpenRequestA(connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr,
                                    acceptTypes, flags, 0);
     }

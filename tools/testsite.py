@@ -61,7 +61,9 @@ Scenario (JSON object; every key is optional)
     "drip": {"bytes": K, "interval": S}   send the body K bytes every S seconds
 
 Requests
-  POST /index.php?p=recherche   the search: answered as the scenario says
+  POST /index.php?p=recherche   the search: answered as the scenario says; the same at
+                                any folder (/moved/index.php?p=recherche), for a site that
+                                sends the search on to another address
   GET /index.php, /index.php?p=encours, partie.php?id=N (any path holding ?id=N)
                                 plain pages for the browser; other paths give 404
   POST /_control/scenario       replace the scenario with the JSON body; the list of
@@ -275,7 +277,7 @@ class SiteHandler(BaseHTTPRequestHandler):
             "headers": [[k, v] for k, v in self.headers.items()],
             "body": body.decode("latin-1"),
         }, bytes(self.rfile.data))
-        if self.command == "POST" and self.path == SEARCH_PATH:
+        if self.command == "POST" and self.path.startswith("/") and self.path.endswith(SEARCH_PATH):
             self.answer_search(self.state.next_response())
         else:
             self.answer_browser_page()

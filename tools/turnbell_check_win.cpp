@@ -8,7 +8,8 @@
 //
 // Exit codes: 0 games found; 2 wrong usage or no user name anywhere; 3 the site could
 // not be reached; 4 an HTTP status outside 200-299; 5 a reply shorter than a page;
-// 6 not the search page; 7 the search page lists no games for this name.
+// 6 not the search page; 7 the search page lists no games for this name; 8 an HTTPS
+// site sent the request on to plain HTTP.
 #include <windows.h>
 #include <wininet.h>
 
@@ -35,6 +36,7 @@ enum ExitCode {
     TOO_SHORT = 5,
     NOT_SEARCH_PAGE = 6,
     NO_GAMES = 7,
+    PLAIN_HTTP_REFUSED = 8,
 };
 
 const char USAGE[] =
@@ -48,9 +50,9 @@ const char USAGE[] =
     "  --site HOST[:PORT]  ask this host instead of the built-in site, over the built-in\n"
     "                      scheme unless http:// or https:// comes first (port 80 for\n"
     "                      http, 443 for https, by default)\n"
-    "  --save FILE         write the bytes of the site's reply to FILE\n"
-    "  --timeout SECONDS   give up after this long at each step (default: as Turnbell,\n"
-    "                      60 s to connect and 30 s for each send and each receive)\n"
+    "  --save FILE         write the bytes of the site's reply that Turnbell reads to FILE\n"
+    "  --timeout SECONDS   give up after this long at each step, 1 to 3600 (default: as\n"
+    "                      Turnbell, 60 s to connect and 30 s for each send and receive)\n"
     "  --help              this text\n"
     "\n"
     "Exit codes:\n"
@@ -58,16 +60,31 @@ const char USAGE[] =
     "  2  wrong usage, or no user name anywhere\n"
     "  3  the site could not be reached (refused, timed out, unknown host, a\n"
     "     certificate that is refused)\n"
-    "  4  the site answered with an HTTP status outside 200-299 (a redirect included)\n"
+    "  4  the site answered with an HTTP status outside 200-299\n"
     "  5  the reply was shorter than the shortest page\n"
-    "  6  the reply is not the game search page\n"
-    "  7  the search page lists no games for this name\n";
+    "  6  the reply is not the game search page (where the site sent the request on,\n"
+    "     the address it ended at is named)\n"
+    "  7  the search page lists no games for this name\n"
+    "  8  the HTTPS site sent the request on to plain HTTP, which Turnbell refuses\n";
 
 // One line of output. Texts are ANSI, as everywhere in Turnbell; a console shows
 // another code page, so there they go out as UTF-16 and accented names look right.
+// Much of it comes from the site (game types, names, addresses): its control bytes are
+// shown escaped (\x1b), so that a page cannot drive the console.
 void say(const std::string& line)
 {
-    const std::string text = line + "\n";
+    std::string text;
+    for (const char c : line) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    text += "\n";
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode;
     if (GetConsoleMode(out, &mode)) {
@@ -150,6 +167,17 @@ INTERNET_PORT defaultPort(bool secure)
     return secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
 }
 
+// A whole number from low to high written in digits alone, or -1.
+long wholeNumber(const char* text, long low, long high)
+{
+    long value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9' || value > high) return -1;
+        value = value * 10 + (*p - '0');
+    }
+    return *text && value >= low && value <= high ? value : -1;
+}
+
 // False for arguments that make no sense.
 bool readArguments(int argc, char** argv, Options& options)
 {
@@ -168,8 +196,8 @@ bool readArguments(int argc, char** argv, Options& options)
             options.port = defaultPort(options.secure);
             const std::size_t colon = options.host.rfind(':');
             if (colon != std::string::npos) {
-                const int port = std::atoi(options.host.c_str() + colon + 1);
-                if (port <= 0 || port > 65535) return false;
+                const long port = wholeNumber(options.host.c_str() + colon + 1, 1, 65535);
+                if (port < 0) return false;
                 options.port = static_cast<INTERNET_PORT>(port);
                 options.host.erase(colon);
             }
@@ -177,8 +205,8 @@ bool readArguments(int argc, char** argv, Options& options)
         } else if (argument == "--save" && hasValue) {
             options.saveFile = argv[++i];
         } else if (argument == "--timeout" && hasValue) {
-            const int seconds = std::atoi(argv[++i]);
-            if (seconds <= 0) return false;
+            const long seconds = wholeNumber(argv[++i], 1, 3600);
+            if (seconds < 0) return false;
             const DWORD ms = static_cast<DWORD>(seconds) * 1000;
             options.timeouts = {ms, ms, ms};
         } else if (argument.compare(0, 2, "--") == 0 || options.userName) {
@@ -230,9 +258,11 @@ int main(int argc, char** argv)
     const std::string port = options.port == defaultPort(options.secure)
                                  ? std::string()
                                  : ":" + std::to_string(options.port);
+    const std::string asked =
+        std::string(scheme) + "://" + options.host + port + "/index.php?p=recherche";
     say(std::string("scheme: ") + scheme +
         (options.secure ? " (HTTPS: the site's certificate is checked)" : " (plain HTTP)"));
-    say(std::string("asking: ") + scheme + "://" + options.host + port + "/index.php?p=recherche");
+    say("asking: " + asked);
     say("waiting for the site: at most " + std::to_string(options.timeouts.connectMs / 1000) +
         " s to connect, then " + std::to_string(options.timeouts.receiveMs / 1000) +
         " s for each send and each receive...");
@@ -241,39 +271,55 @@ int main(int argc, char** argv)
     if (!internetSession) {
         return giveUp(NOT_REACHED, "the internet functions of Windows cannot be opened");
     }
-    // Redirects are not followed here, so that one shows as what it is.
-    SearchSite site = {options.host.c_str(), options.port, options.secure, options.timeouts};
-    site.followRedirects = false;
+    const SearchSite site = {options.host.c_str(), options.port, options.secure, options.timeouts};
     std::unique_ptr<char[]> reply(new char[REPLY_BUFFER_SIZE]);
     const ULONGLONG started = GetTickCount64();
-    const SearchOutcome outcome = sendSearchRequest(site, reply.get(), encoded.get());
+    const SearchOutcome outcome = sendSearchRequest(site, reply.get(), encoded.get(), true);
     const ULONGLONG elapsedMs = GetTickCount64() - started;
     const DWORD shortestTimeoutMs = std::min(
         options.timeouts.connectMs, std::min(options.timeouts.sendMs, options.timeouts.receiveMs));
+    const bool full = outcome.bytes == REPLY_BUFFER_SIZE;
+    const std::string limit = std::to_string(REPLY_BUFFER_SIZE);
 
-    if (options.saveFile) {
+    if (options.saveFile && outcome.bytes == 0) {
+        say(std::string("nothing saved to ") + options.saveFile +
+            ": no page came with the reply (a file of that name is left as it was)");
+    } else if (options.saveFile) {
         FILE* file = std::fopen(options.saveFile, "wb");
         const bool saved =
             file && std::fwrite(reply.get(), 1, static_cast<std::size_t>(outcome.bytes), file) ==
                         static_cast<std::size_t>(outcome.bytes);
         if (file) std::fclose(file);
-        say(saved ? "saved the " + std::to_string(outcome.bytes) + " bytes of the reply to " +
-                        options.saveFile
-                  : std::string("could not write ") + options.saveFile);
+        say(!saved ? std::string("could not write ") + options.saveFile
+            : full ? "saved the first " + limit + " bytes of the reply to " + options.saveFile +
+                         (outcome.moreBytes ? ": the site sent more, which Turnbell does not read"
+                                            : "")
+                   : "saved the " + std::to_string(outcome.bytes) + " bytes of the reply to " +
+                         options.saveFile);
+    }
+    // Where the reply came from, when the site sent the request on (WinINet follows a
+    // redirect, in Turnbell as here).
+    const bool sentOn = !outcome.url.empty() && outcome.url != asked;
+    if (outcome.error == ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) {
+        return giveUp(PLAIN_HTTP_REFUSED, "the site sent the request on to plain HTTP (" +
+                                              outcome.url +
+                                              "): refused, Turnbell reads this site only over "
+                                              "HTTPS");
     }
     if (outcome.error != 0) {
         const bool ranOutOfTime = elapsedMs + 100 >= shortestTimeoutMs;
         return giveUp(NOT_REACHED, unreachedReason(outcome.error, site.host, ranOutOfTime));
     }
+    if (sentOn) say("the site sent the request on to " + outcome.url);
     say("the site answered: HTTP " + std::to_string(outcome.status) + ", " +
         std::to_string(outcome.bytes) + " bytes");
+    if (full) {
+        say("Turnbell reads only the first " + limit + " bytes of a reply" +
+            (outcome.moreBytes ? " (the site sent more)" : "") + ": what follows is about those");
+    }
     if (static_cast<int>(outcome.status) / 100 == 3) {
         say("the site sends the request elsewhere: " +
             (outcome.location.empty() ? std::string("(no address given)") : outcome.location));
-        if (!options.secure && outcome.location.compare(0, 8, "https://") == 0) {
-            return giveUp(HTTP_ERROR,
-                          "this site wants HTTPS: build with TURNBELL_SITE_SCHEME=https");
-        }
     }
     if (static_cast<int>(outcome.status) / 100 != 2) {
         return giveUp(HTTP_ERROR, "the site answered with HTTP status " +
@@ -290,7 +336,10 @@ int main(int argc, char** argv)
     parseSearchPage(reply.get(), outcome.bytes, games, encoded.get(), &report);
     if (!report.searchPage) {
         return giveUp(NOT_SEARCH_PAGE, "the reply is not the game search page: it holds neither "
-                                       "\"Recherche de parties\" nor \"Games search\"");
+                                       "\"Recherche de parties\" nor \"Games search\"" +
+                                           (sentOn ? std::string("; it came from ") + outcome.url +
+                                                         ", where the site sent the request on"
+                                                   : std::string()));
     }
     say("this is the game search page, with " + std::to_string(report.sections) + " game sections");
     if (report.sections == 0) {

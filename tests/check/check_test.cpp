@@ -45,12 +45,13 @@ protected:
 
 TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
 {
+    const std::string here = "http://" + std::string(siteHost()) + ":" + std::to_string(sitePort());
     const struct {
         const char* what;
         std::string scenario;
         std::string arguments;  // after --site, unless they name a site of their own
         DWORD exitCode;
-        const char* line;
+        std::string line;
     } cases[] = {
         {"games, one waiting", GAMES, "\"Ann Lee\"", 0, "  101  Ploc  Ann Lee, Bob  your turn\r\n"},
         {"a 500 status", R"({"default": {"status": 500}})", "Ann", 4,
@@ -68,9 +69,26 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
         {"a stalled server", R"({"default": {"silent": true}})", "--timeout 1 Ann", 3,
          "no game found: the site could not be reached: no answer within the time allowed"},
         {"no user name anywhere", GAMES, "", 2, "no game found: there is no user name"},
-        {"a redirect to HTTPS",
-         R"({"default": {"status": 301, "headers": [["Location", "https://localhost/index.php?p=recherche"]]}})",
-         "Ann", 4, "no game found: this site wants HTTPS: build with TURNBELL_SITE_SCHEME=https"},
+        {"sent on to another address that serves the games",
+         std::string(GAMES, sizeof GAMES - 2) +
+             R"(, "responses": [{"status": 307, "headers": [["Location", "/moved/index.php?p=recherche"]]}]})",
+         "\"Ann Lee\"", 0,
+         "the site sent the request on to " + here + "/moved/index.php?p=recherche\r\n"},
+        {"sent on to a page that is not the search page",
+         R"({"default": {"status": 302, "headers": [["Location", "/index.php"]]}})", "Ann", 6,
+         "not the game search page: it holds neither \"Recherche de parties\" nor \"Games "
+         "search\"; it came from " +
+             here + "/index.php, where the site sent the request on"},
+        {"a reply longer than Turnbell reads", R"({"default": {"body": "bytes", "size": 200000}})",
+         "Ann", 6,
+         "HTTP 200, 131072 bytes\r\nTurnbell reads only the first 131072 bytes of a reply (the "
+         "site sent more): what follows is about those\r\n"},
+        {"control bytes from the site",
+         R"({"sections": [{"type": "Ploc\u001b[2J\u007f", "games": [{"id": 101, "active": "Ann", "players": [{"id": 17, "name": "Ann\u0007"}]}]}]})",
+         "Ann", 0, "  101  Ploc\\x1b[2J\\x7f  Ann\\x07  your turn\r\n"},
+        {"a time-out of more than an hour", GAMES, "--timeout 3601 Ann", 2, "usage:"},
+        {"a time-out of no time", GAMES, "--timeout 0 Ann", 2, "usage:"},
+        {"a port with letters after it", GAMES, "--site localhost:80abc Ann", 2, "usage:"},
     };
     writeSettings("");
     for (const auto& c : cases) {
@@ -96,17 +114,42 @@ TEST_F(Check, WithoutANameItTakesTurnbellsOwnFromTheSettingsFile)
     EXPECT_NE(lastRequestBody().find("&pLoginJ=Ann+Lee&"), std::string::npos);
 }
 
-TEST_F(Check, SaveWritesTheExactReplyBytes)
+// --save keeps exactly the bytes that Turnbell reads, and nothing when no page came.
+TEST_F(Check, SaveKeepsExactlyTheBytesTurnbellReads)
 {
-    setScenario(R"({"default": {"body": "bytes", "size": 5000}})");
-    const ProgramRun run = runProgram(TURNBELL_CHECK_EXE, site + "--save reply.bin Ann", folder);
-    EXPECT_EQ(run.exitCode, 6u) << run.output;
-    std::ifstream in(folder + "\\reply.bin", std::ios::binary);
-    std::ostringstream saved;
-    saved << in.rdbuf();
-    std::string expected(5000, '\0');
-    for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>(i % 251);
-    EXPECT_TRUE(saved.str() == expected) << saved.str().size() << " bytes saved";
+    const std::string earlier = "an earlier reply";
+    const struct {
+        const char* what;
+        const char* scenario;
+        std::size_t saved;  // 0: the earlier file stays as it was
+        const char* line;
+    } cases[] = {
+        {"a reply", R"({"default": {"body": "bytes", "size": 5000}})", 5000,
+         "saved the 5000 bytes of the reply to reply.bin"},
+        {"a reply longer than Turnbell reads", R"({"default": {"body": "bytes", "size": 200000}})",
+         131072,
+         "saved the first 131072 bytes of the reply to reply.bin: the site sent more, which "
+         "Turnbell does not read"},
+        {"a reply that is exactly as long as Turnbell reads",
+         R"({"default": {"body": "bytes", "size": 131072}})", 131072,
+         "saved the first 131072 bytes of the reply to reply.bin\r\n"},
+        {"no page", R"({"default": {"status": 500}})", 0,
+         "nothing saved to reply.bin: no page came with the reply"},
+    };
+    for (const auto& c : cases) {
+        setScenario(c.scenario);
+        std::ofstream(folder + "\\reply.bin", std::ios::binary) << earlier;
+        const ProgramRun run =
+            runProgram(TURNBELL_CHECK_EXE, site + "--save reply.bin Ann", folder);
+        EXPECT_NE(run.output.find(c.line), std::string::npos) << c.what << "\n" << run.output;
+        std::ifstream in(folder + "\\reply.bin", std::ios::binary);
+        std::ostringstream saved;
+        saved << in.rdbuf();
+        std::string expected(c.saved, '\0');
+        for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>(i % 251);
+        EXPECT_TRUE(saved.str() == (c.saved ? expected : earlier))
+            << c.what << ": " << saved.str().size() << " bytes in the file";
+    }
 }
 
 }  // namespace
