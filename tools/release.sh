@@ -12,9 +12,16 @@
 # (cmake/TurnbellRelease.cmake), and the zips hold their entries in a fixed order with
 # the commit's time (tools/pack-zip.py).
 #
-#   tools/release.sh [CMAKE_ARGUMENTS...]   e.g. -DTURNBELL_SITE_HOST=games.example.org
-#   tools/release.sh --check-reproducible   builds the 32-bit release twice, in two
-#                                           folders, and fails when a byte differs
+#   tools/release.sh -DTURNBELL_SITE_HOST=HOST -DTURNBELL_HOMEPAGE_HOST=HOST [CMAKE_ARGUMENTS...]
+#                                           a release for a real site; without both hosts
+#                                           (or with localhost) it refuses, building nothing
+#   tools/release.sh --local [CMAKE_ARGUMENTS...]
+#                                           a release for the test site on this machine:
+#                                           its zips and folders end in -local
+#                                           (Turnbell-1.0-win32-local.zip)
+#   tools/release.sh --check-reproducible   builds the 32-bit release for the test site
+#                                           twice, in two folders, and fails when a byte
+#                                           differs
 #   TURNBELL_BUILD=dir                      build folder (default: build/ in the checkout)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -60,6 +67,30 @@ if [ "${1:-}" = --check-reproducible ]; then
   cmp -s "$first.zip" "$second.zip" || { echo "the zips differ between the two builds"; status=1; }
   [ "$status" -eq 0 ] && echo "the 32-bit release is reproducible: both builds gave the same bytes"
   exit "$status"
+fi
+
+# A release compiled for the test site's localhost can never work for a user: it is
+# made only on request, and its name says what it is.
+suffix=""
+if [ "${1:-}" = --local ]; then
+  shift
+  suffix=-local
+else
+  cmake_value() {   # NAME ARGUMENTS...: the value that the arguments give the CMake variable NAME
+    local name=$1 argument value=""
+    shift
+    for argument in "$@"; do
+      [[ $argument =~ ^-D$name(:[A-Za-z]+)?=(.*)$ ]] && value=${BASH_REMATCH[2]}
+    done
+    echo "$value"
+  }
+  for variable in TURNBELL_SITE_HOST TURNBELL_HOMEPAGE_HOST; do
+    case $(cmake_value "$variable" "$@") in
+      ""|localhost)
+        echo "release: no site named: pass -DTURNBELL_SITE_HOST=... -DTURNBELL_HOMEPAGE_HOST=... (or --local for the test site on this machine)" >&2
+        exit 2 ;;
+    esac
+  done
 fi
 
 "$root/tools/install-deps.sh"
@@ -112,7 +143,7 @@ for target in i686:win32 x86_64:win64; do
     echo "== end-to-end test of the 32-bit Turnbell.exe about to be packed"
     end_to_end "$dir" "$dir/app/Turnbell.exe" || { echo "the end-to-end test failed: no release"; exit 1; }
   fi
-  package="Turnbell-$version-$name"
+  package="Turnbell-$version-$name$suffix"
   mkdir -p "$out/$package"
   cp "$dir/app/Turnbell.exe" "$dir/tools/turnbell-check.exe" "$root/README.txt" "$out/$package/"
   pack "$dir" "$out/$package.zip"

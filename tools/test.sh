@@ -1,10 +1,11 @@
 #!/bin/bash
 # The whole test run: installs what is missing, checks the C++ style, builds the three
 # targets (native, i686 and x86_64 Windows), the benchmarks and the HTTPS variant of the
-# programs, checks that the 32-bit release comes out the same when built twice, runs
-# every native test under ASan and UBSan, the whole Windows suite twice under wine64 (the
-# 32-bit build, the one that ships, and the x86_64 build), each in a private X display
-# and a throwaway Wine prefix, and the parser fuzzer for a bounded time.
+# programs, checks that the 32-bit release comes out the same when built twice and that
+# a release naming no site is refused, runs every native test under ASan and UBSan, the
+# whole Windows suite twice under wine64 (the 32-bit build, the one that ships, and the
+# x86_64 build), each in a private X display and a throwaway Wine prefix, and the parser
+# fuzzer for a bounded time.
 #
 #   TURNBELL_BUILD=dir          build folder (default: build/ in the checkout)
 #   TURNBELL_FUZZ_SECONDS=n     how long the fuzzer runs (default 60)
@@ -63,8 +64,20 @@ echo "== reproducible release (win32, built twice)"
 repro_status=$?
 cat "$build/reproducible.log"
 
+# A release that names no site would be built for the test site's localhost: refused
+# before anything is built.
+echo "== a release without a site is refused"
+"$root/tools/release.sh" >"$build/release-refused.log" 2>&1
+refused_status=$?
+cat "$build/release-refused.log"
+
 passed=0; failed=0
 if [ "$repro_status" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+if [ "$refused_status" -eq 2 ] && grep -q "^release: no site named" "$build/release-refused.log"; then
+  passed=$((passed + 1))
+else
+  echo "tools/release.sh without a site did not refuse (exit $refused_status)"; failed=$((failed + 1))
+fi
 count_ctest() {   # reads ctest's closing line from a log
   local line total fails
   line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -n1)
@@ -120,8 +133,8 @@ fi
 echo
 echo "Windows suites: $suite_times; whole run $(( $(date +%s) - run_started )) s"
 if [ "$skip_i686" = 1 ]; then
-  echo "$passed passed, $failed failed (native, x86_64, the fuzzer and the reproducible release; the 32-bit suite was NOT run: TURNBELL_SKIP_I686=1)"
+  echo "$passed passed, $failed failed (native, x86_64, the fuzzer and the release checks; the 32-bit suite was NOT run: TURNBELL_SKIP_I686=1)"
 else
-  echo "$passed passed, $failed failed (native, i686, x86_64, the fuzzer and the reproducible release)"
+  echo "$passed passed, $failed failed (native, i686, x86_64, the fuzzer and the release checks)"
 fi
 [ "$failed" -eq 0 ]
