@@ -12,3 +12,6 @@ extern HICON largeIcon;  // IDI_MAIN at the large system icon size
 extern HICON smallIcon;  // IDI_MAIN at the small size: the tray image
 extern HICON alertIcon;  // IDI_ALERT at the small size: only the flash reads it
 extern UINT taskbarCreatedMsg;
+
+// Gives a dialog the program's icons: smallIcon in its caption, largeIcon for Alt+Tab.
+void setDialogIcons(HWND dialog);

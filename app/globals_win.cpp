@@ -6,3 +6,9 @@ HICON largeIcon;
 HICON smallIcon;
 HICON alertIcon;
 UINT taskbarCreatedMsg;
+
+void setDialogIcons(HWND dialog)
+{
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+}

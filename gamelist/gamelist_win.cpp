@@ -90,8 +90,7 @@ void initGameList(HWND dialog)
     insertColumns(list);
     for (const auto& game : currentGames) insertRow(list, *game);
     SendMessageA(list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(compareGameRows));
-    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+    setDialogIcons(dialog);
     layoutGameList(dialog);
 }
 

@@ -25,6 +25,18 @@ struct FetchTimeouts {
 };
 constexpr FetchTimeouts DEFAULT_FETCH_TIMEOUTS = {60000, 30000, 30000};
 
+// The search form's address on the game site.
+constexpr char SEARCH_PATH[] = "/index.php?p=recherche";
+
+// The port a site is asked on when none is given: 443 over HTTPS, else 80.
+constexpr INTERNET_PORT defaultSitePort(bool secure)
+{
+    return secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+}
+
+// Only a reply with a status of 200-299 is read as a page.
+constexpr bool isSuccessStatus(DWORD status) { return status / 100 == 2; }
+
 // Where the search request goes, and how long it may wait there.
 struct SearchSite {
     const char* host;

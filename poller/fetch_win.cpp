@@ -7,14 +7,11 @@
 #include "site_config.h"
 
 HINTERNET internetSession = nullptr;
-const SearchSite BUILT_IN_SITE = {TURNBELL_SITE_HOST,
-                                  TURNBELL_SITE_SECURE ? INTERNET_DEFAULT_HTTPS_PORT
-                                                       : INTERNET_DEFAULT_HTTP_PORT,
+const SearchSite BUILT_IN_SITE = {TURNBELL_SITE_HOST, defaultSitePort(TURNBELL_SITE_SECURE != 0),
                                   TURNBELL_SITE_SECURE != 0, DEFAULT_FETCH_TIMEOUTS};
 
 namespace {
 
-const char SEARCH_OBJECT[] = "/index.php?p=recherche";
 const char SEARCH_BODY_FORMAT[] = "pJeu=&pLoginJ=%s&pidP=&pLibP=&pEtat=2&pPage=1";
 // WinINet puts the version text into the request line as it stands, so it must be
 // the full "HTTP/1.0": a bare "1.0" makes a request line that servers refuse (400).
@@ -98,7 +95,7 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
         // and a certificate it refuses fails the request like any other error.
         DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
         if (site.secure) flags |= INTERNET_FLAG_SECURE;
-        request = HttpOpenRequestA(connection, "POST", SEARCH_OBJECT, REQUEST_VERSION, nullptr,
+        request = HttpOpenRequestA(connection, "POST", SEARCH_PATH, REQUEST_VERSION, nullptr,
                                    acceptTypes, flags, 0);
     }
     if (!request) {
@@ -124,10 +121,10 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
                 outcome.error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
             } else {
                 outcome.status = status;
-                if (static_cast<int>(status) / 100 == 2)
+                if (isSuccessStatus(status))
                     outcome.bytes =
                         readReply(request, buffer, tellMoreBytes ? &outcome.moreBytes : nullptr);
-                if (static_cast<int>(status) / 100 == 3) {
+                if (status / 100 == 3) {
                     char location[1024];
                     DWORD size = sizeof location;
                     if (HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
@@ -145,6 +142,6 @@ int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedNam
 {
     // Only a status of 200-299 with a reply long enough to be a page counts.
     const SearchOutcome outcome = sendSearchRequest(site, buffer, encodedName);
-    const bool success = outcome.error == 0 && static_cast<int>(outcome.status) / 100 == 2;
+    const bool success = outcome.error == 0 && isSuccessStatus(outcome.status);
     return success && outcome.bytes >= MIN_REPLY_SIZE ? outcome.bytes : -1;
 }

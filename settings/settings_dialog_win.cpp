@@ -78,8 +78,7 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 {
     if (message == WM_INITDIALOG) {
         settingsToDialog(dialog);
-        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
-        SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
+        setDialogIcons(dialog);
         return TRUE;  // the focus goes to the first tab stop, the user name
     }
     if (message != WM_COMMAND) return FALSE;

@@ -9,7 +9,6 @@ CRITICAL_SECTION settingsLock;
 namespace {
 
 constexpr char SECTION[] = "Turnbell";
-constexpr char REGISTRY_KEY[] = "Software\\_Fenwold\\Turnbell";
 // Read and write access, so the load can create the key and the save can reuse it.
 constexpr REGSAM REGISTRY_ACCESS = KEY_READ | KEY_WRITE;
 
@@ -44,8 +43,9 @@ void setDefaultSettings()
 // Opens the settings key, creating it when it does not exist yet.
 bool openSettingsKey(HKEY* key)
 {
-    return RegCreateKeyExA(HKEY_CURRENT_USER, REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                           REGISTRY_ACCESS, nullptr, key, nullptr) == ERROR_SUCCESS;
+    return RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, 0, nullptr,
+                           REG_OPTION_NON_VOLATILE, REGISTRY_ACCESS, nullptr, key,
+                           nullptr) == ERROR_SUCCESS;
 }
 
 void loadFromFile(const char* path)

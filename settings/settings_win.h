@@ -1,16 +1,18 @@
 // Loading and saving the settings: Turnbell.ini in the current directory when one
-// exists at start, otherwise HKEY_CURRENT_USER\Software\_Fenwold\Turnbell.
+// exists at start, otherwise the registry key below.
 #pragma once
 
 #include <windows.h>
 
 #include "settings/settings.h"
+#include "settings/settings_path.h"
+
+// The settings' key under HKEY_CURRENT_USER.
+constexpr char SETTINGS_REGISTRY_KEY[] = "Software\\_Fenwold\\Turnbell";
 
 // Guards Settings between the settings dialog (UI thread) and the poll cycle, which
 // reads userName under it. Initialised by startPoller(); never deleted.
 extern CRITICAL_SECTION settingsLock;
-
-#include "settings/settings_path.h"
 
 // The settings file that loadSettings() would choose now: Turnbell.ini in the current
 // directory, when anything exists under that name; its full path goes into path.

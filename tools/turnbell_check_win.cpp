@@ -162,11 +162,6 @@ struct Options {
     FetchTimeouts timeouts = BUILT_IN_SITE.timeouts;
 };
 
-INTERNET_PORT defaultPort(bool secure)
-{
-    return secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
-}
-
 // A whole number from low to high written in digits alone, or -1.
 long wholeNumber(const char* text, long low, long high)
 {
@@ -193,7 +188,7 @@ bool readArguments(int argc, char** argv, Options& options)
                     options.host.erase(0, length);
                 }
             }
-            options.port = defaultPort(options.secure);
+            options.port = defaultSitePort(options.secure);
             const std::size_t colon = options.host.rfind(':');
             if (colon != std::string::npos) {
                 const long port = wholeNumber(options.host.c_str() + colon + 1, 1, 65535);
@@ -242,7 +237,8 @@ int main(int argc, char** argv)
         char path[SETTINGS_PATH_SIZE];
         from = Settings.useIniFile && findSettingsFile(path)
                    ? std::string("from ") + path
-                   : "from the registry (HKEY_CURRENT_USER\\Software\\_Fenwold\\Turnbell)";
+                   : std::string("from the registry (HKEY_CURRENT_USER\\") + SETTINGS_REGISTRY_KEY +
+                         ")";
     }
     if (Settings.userName[0] == '\0') {
         say("user name: none " + from);
@@ -255,11 +251,10 @@ int main(int argc, char** argv)
     say(std::string("sent as: ") + encoded.get());
 
     const char* scheme = options.secure ? "https" : "http";
-    const std::string port = options.port == defaultPort(options.secure)
+    const std::string port = options.port == defaultSitePort(options.secure)
                                  ? std::string()
                                  : ":" + std::to_string(options.port);
-    const std::string asked =
-        std::string(scheme) + "://" + options.host + port + "/index.php?p=recherche";
+    const std::string asked = std::string(scheme) + "://" + options.host + port + SEARCH_PATH;
     say(std::string("scheme: ") + scheme +
         (options.secure ? " (HTTPS: the site's certificate is checked)" : " (plain HTTP)"));
     say("asking: " + asked);
@@ -317,11 +312,11 @@ int main(int argc, char** argv)
         say("Turnbell reads only the first " + limit + " bytes of a reply" +
             (outcome.moreBytes ? " (the site sent more)" : "") + ": what follows is about those");
     }
-    if (static_cast<int>(outcome.status) / 100 == 3) {
+    if (outcome.status / 100 == 3) {
         say("the site sends the request elsewhere: " +
             (outcome.location.empty() ? std::string("(no address given)") : outcome.location));
     }
-    if (static_cast<int>(outcome.status) / 100 != 2) {
+    if (!isSuccessStatus(outcome.status)) {
         return giveUp(HTTP_ERROR, "the site answered with HTTP status " +
                                       std::to_string(outcome.status) + ", not a page");
     }
