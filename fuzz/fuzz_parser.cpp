@@ -16,6 +16,7 @@
 #include "games/records.h"
 #include "poller/encode.h"
 #include "poller/parser.h"
+#include "poller/parser_internal.h"
 #include "poller/reply.h"
 
 namespace {

@@ -1,4 +1,5 @@
 #include "poller/parser.h"
+#include "poller/parser_internal.h"
 
 #include <cstring>
 #include <memory>

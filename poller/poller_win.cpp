@@ -1,4 +1,5 @@
 #include "poller/poller.h"
+#include "poller/poller_internal.h"
 
 #include <memory>
 

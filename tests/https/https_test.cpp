@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "poller/poller.h"
+#include "poller/poller_internal.h"
 #include "poller/running.h"
 #include "poller_test_support.h"
 #include "settings/settings_win.h"

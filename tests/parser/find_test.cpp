@@ -1,4 +1,4 @@
-#include "poller/parser.h"
+#include "poller/parser_internal.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,7 @@
 
 #include "app/globals.h"
 #include "poller/poller.h"
+#include "poller/poller_internal.h"
 #include "settings/settings_win.h"
 
 const char THREE_GAMES_SCENARIO[] = R"({"sections": [

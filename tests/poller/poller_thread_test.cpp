@@ -10,6 +10,7 @@
 #include "app/wndproc.h"
 #include "games/merge.h"
 #include "poller/poller.h"
+#include "poller/poller_internal.h"
 #include "poller/running.h"
 #include "poller_test_support.h"
 #include "settings/settings_win.h"
