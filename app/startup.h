@@ -11,8 +11,5 @@
 // nothing set up before is undone then. appInstance must be set before.
 bool startup();
 
-// Dispatches messages until WM_QUIT; returns the quit message's exit code.
 int runMessageLoop();
-
-// After the loop: removes the tray icon and saves the settings.
 void shutdown();

@@ -46,7 +46,6 @@ std::unique_ptr<PlayerRecord> makePlayerRecord(std::string name, std::string pla
 // A copy that shares nothing with its source, players included.
 std::unique_ptr<GameRecord> copyGameRecord(const GameRecord& source);
 
-// Destroys every record front to back, then empties the list.
 void clearGameList(GameList& list);
 
 // gameId read as a signed decimal integer: empty reads as 0, a run of digits beyond

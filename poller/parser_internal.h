@@ -1,5 +1,4 @@
-// The parser's own parts, for its files, its tests and the fuzzer; other modules use
-// parser.h.
+// The parser's own parts; other modules use parser.h.
 //
 // No HTML parser is involved. The page is lowered once; the marker texts below are found
 // in the lowered copy with two bounded searches, and each field is cut from the stretch

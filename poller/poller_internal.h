@@ -1,4 +1,4 @@
-// The poller's own parts, for its files and its tests; other modules use poller.h.
+// The poller's own parts; other modules use poller.h.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@ constexpr DWORD POLL_INTERVAL_MS = 60000;
 // How long the stop waits for the thread before shutdown goes on without it.
 constexpr DWORD POLLER_STOP_WAIT_MS = 10000;
 
-// Where every poll sends its request: BUILT_IN_SITE, unless a test aims it elsewhere.
+// Where every poll sends its request: BUILT_IN_SITE unless set otherwise.
 extern SearchSite pollerSite;
 
 // Polls, then waits on wakeEvent for at most POLL_INTERVAL_MS, until pollerRunning is

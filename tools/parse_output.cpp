@@ -2,14 +2,17 @@
 
 #include <cstring>
 
-std::string escapeField(const char* bytes, std::size_t length)
+namespace {
+
+// Writes the bytes that keep() refuses as \x and two lower-case hex digits.
+template <typename Keep> std::string escapeBytes(const char* bytes, std::size_t length, Keep keep)
 {
     static const char hexDigits[] = "0123456789abcdef";
     std::string out;
     out.reserve(length);
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char b = static_cast<unsigned char>(bytes[i]);
-        if (b >= 0x20 && b <= 0x7E && b != '\\') {
+        if (keep(b)) {
             out += static_cast<char>(b);
         } else {
             out += "\\x";
@@ -20,7 +23,21 @@ std::string escapeField(const char* bytes, std::size_t length)
     return out;
 }
 
+}  // namespace
+
+std::string escapeField(const char* bytes, std::size_t length)
+{
+    return escapeBytes(bytes, length,
+                       [](unsigned char b) { return b >= 0x20 && b <= 0x7E && b != '\\'; });
+}
+
 std::string escapeField(const std::string& text) { return escapeField(text.data(), text.size()); }
+
+std::string escapeControlBytes(const std::string& text)
+{
+    return escapeBytes(text.data(), text.size(),
+                       [](unsigned char b) { return (b >= 0x20 || b == '\t') && b != 0x7F; });
+}
 
 std::string formatParsedPage(const char* encodedUserName, const GameList& games)
 {

@@ -25,6 +25,7 @@
 #include "poller/fetch.h"
 #include "poller/parser.h"
 #include "settings/settings_win.h"
+#include "tools/parse_output.h"
 
 namespace {
 
@@ -73,18 +74,7 @@ const char USAGE[] =
 // shown escaped (\x1b), so that a page cannot drive the console.
 void say(const std::string& line)
 {
-    std::string text;
-    for (const char c : line) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            text += escaped;
-        } else {
-            text += c;
-        }
-    }
-    text += "\n";
+    const std::string text = escapeControlBytes(line) + "\n";
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode;
     if (GetConsoleMode(out, &mode)) {

@@ -16,12 +16,11 @@ constexpr int FLASH_FULL_WEIGHT = 256;
 // difference rounded towards zero; the top byte of the result is 0. weight: 0..256.
 std::uint32_t blendPixel(std::uint32_t from, std::uint32_t to, int weight);
 
-// The counter after one more step: counter + 1, back to 0 once it reaches FLASH_STEPS.
 int nextFlashCounter(int counter);
 
 // The weight of step n (0..31): rising by 16 to 256 at n = 16, then falling back.
 int flashWeight(int n);
 
-// out[i] = blendPixel(from[i], to[i], weight) for count pixels.
+// blendPixel over count pixels.
 void blendFrame(std::uint32_t* out, const std::uint32_t* from, const std::uint32_t* to,
                 std::size_t count, int weight);
