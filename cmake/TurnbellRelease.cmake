@@ -2,7 +2,7 @@
 # never reached dropped at link time, that come out byte for byte the same from the same
 # sources whatever the build folder and the time: no link time stamp in the PE header,
 # no build paths in the code. tools/release.sh packs them.
-if(NOT WIN32 OR NOT TARGET Turnbell)
+if(NOT WIN32)
   return()
 endif()
 

@@ -13,11 +13,17 @@ else()
 endif()
 
 # turnbell_test(NAME SOURCES file... [LIBS lib...] [TIMEOUT seconds] [WINDOWS_ONLY]
-#               [RESOURCE_LOCK name...] [ENVIRONMENT VAR=value...])
-# One GoogleTest program and one CTest test. Under the x86_64 Windows build CTest runs it
-# through tools/wine-run.sh (the toolchain's CMAKE_CROSSCOMPILING_EMULATOR).
+#               [RESOURCE_LOCK name...] [ENVIRONMENT VAR=value...] [WRAPPER command...]
+#               [RUNS target RUNS_AS MACRO])
+# One GoogleTest program and one CTest test. Under both Windows toolchains CTest runs it
+# through tools/wine-run.sh (the toolchain's CMAKE_CROSSCOMPILING_EMULATOR). With
+# WRAPPER, the test is that command followed by the emulator and the program: a script
+# that starts what the program needs around it (a test site) and stops it afterwards.
+# RUNS names a program of this build that the test starts: it is built first, and the
+# test program finds its path in MACRO.
 function(turnbell_test name)
-  cmake_parse_arguments(T "WINDOWS_ONLY" "TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(T "WINDOWS_ONLY" "TIMEOUT;RUNS;RUNS_AS"
+    "SOURCES;LIBS;RESOURCE_LOCK;ENVIRONMENT;WRAPPER" ${ARGN})
   if(T_WINDOWS_ONLY AND NOT WIN32)
     return()
   endif()
@@ -25,11 +31,22 @@ function(turnbell_test name)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${name} ${T_SOURCES})
-  target_compile_options(${name} PRIVATE ${TURNBELL_WARNINGS})
   target_compile_definitions(${name} PRIVATE
     TURNBELL_TEST_DATA="${TURNBELL_TEST_DATA}" TURNBELL_TOOLS_DIR="${TURNBELL_TOOLS_DIR}")
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
-  add_test(NAME ${name} COMMAND ${name})
+  target_link_libraries(${name} PRIVATE turnbell_options ${T_LIBS} GTest::gtest_main)
+  if(T_RUNS)
+    set(path $<TARGET_FILE:${T_RUNS}>)
+    if(WIN32)
+      set(path Z:${path})  # Wine reaches the Linux tree through drive Z:
+    endif()
+    target_compile_definitions(${name} PRIVATE ${T_RUNS_AS}="${path}")
+    add_dependencies(${name} ${T_RUNS})
+  endif()
+  if(T_WRAPPER)
+    add_test(NAME ${name} COMMAND ${T_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
   if(T_RESOURCE_LOCK)
     set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${T_RESOURCE_LOCK}")

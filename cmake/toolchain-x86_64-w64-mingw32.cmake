@@ -1,13 +1,3 @@
-# Cross-compile for x86_64 Windows with MinGW-w64 (posix thread model, fully static).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compile for x86_64 Windows with MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

@@ -14,7 +14,7 @@
 #include "poller/poller.h"
 #include "poller/poller_internal.h"
 #include "poller/running.h"
-#include "poller_test_support.h"
+#include "tests/poller/poller_test_support.h"
 #include "settings/settings_win.h"
 #include "tests/support/run_program.h"
 
