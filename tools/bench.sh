@@ -8,18 +8,13 @@
 #   further arguments      handed to every program (Google Benchmark flags, e.g.
 #                          --benchmark_repetitions=5 or --benchmark_min_time=2)
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TURNBELL_BUILD:-$root/build}
+source "$(dirname "$0")/lib.sh"
 dir=$build/bench
 
 "$root/tools/install-deps.sh" || { echo "installing the build packages failed"; exit 1; }
 
-mkdir -p "$build"
-(cd "$root" && cmake --preset bench -B "$dir") >"$dir.configure.log" 2>&1 \
-  || { cat "$dir.configure.log"; echo "configuring $dir failed"; exit 1; }
 echo "== build bench"
-cmake --build "$dir" -j "$(nproc)" >"$dir.build.log" 2>&1 \
-  || { tail -n 60 "$dir.build.log"; echo "building $dir failed"; exit 1; }
+build_preset "$dir" bench || exit 1
 
 status=0
 found=0

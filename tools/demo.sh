@@ -12,8 +12,7 @@
 # Needs port 80 on 127.0.0.1 (the test build's site host is "localhost"), so run it as
 # root or with sudo, as tools/install-deps.sh needs anyway.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TURNBELL_BUILD:-$root/build}
+source "$(dirname "$0")/lib.sh"
 seconds=${TURNBELL_DEMO_SECONDS:-0}
 user_name=Ottilie          # the player of tools/scenarios/demo.json
 shot_every=5
@@ -25,7 +24,8 @@ source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"
 
 echo "== building the 32-bit Turnbell.exe in $build/win32"
-exe=$(tb_build_turnbell "$root" "$build") || { echo "building failed"; exit 1; }
+targets=Turnbell build_preset "$build/win32" win32 || { echo "building failed"; exit 1; }
+exe=$build/win32/app/Turnbell.exe
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/turnbell-demo.XXXXXX")
 shots=""

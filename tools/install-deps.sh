@@ -3,6 +3,7 @@
 # again: it does nothing when every package is already there. Run as root (as CI does)
 # or with sudo available.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 packages=(
   cmake ninja-build python3 git clang-format openssl
   mingw-w64 wine wine64            # wine32:i386 comes with the 32-bit runner (setup-i686.sh)
@@ -12,7 +13,7 @@ packages=(
 )
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 SUDO=""

@@ -24,8 +24,7 @@
 #                                           differs
 #   TURNBELL_BUILD=dir                      build folder (default: build/ in the checkout)
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TURNBELL_BUILD:-$root/build}
+source "$(dirname "$0")/lib.sh"
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)}
 
 # build_release NAME DIR [CMAKE_ARGUMENTS...]: the preset release-NAME, built afresh in
@@ -33,11 +32,7 @@ epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || e
 build_release() {
   local name=$1 dir=$2; shift 2
   rm -rf "$dir"
-  mkdir -p "$(dirname "$dir")"
-  (cd "$root" && cmake --preset "release-$name" -B "$dir" "$@") >"$dir.configure.log" 2>&1 \
-    || { cat "$dir.configure.log"; echo "configuring $dir failed"; return 1; }
-  cmake --build "$dir" --target Turnbell turnbell-check >"$dir.build.log" 2>&1 \
-    || { tail -n 40 "$dir.build.log"; echo "building $dir failed"; return 1; }
+  targets="Turnbell turnbell-check" build_preset "$dir" "release-$name" "$@"
 }
 
 # pack DIR ZIP: the zip of the build in DIR.
@@ -98,10 +93,8 @@ fi
 
 # The end-to-end test's helper (it plays a restarting shell) comes from the 32-bit test build.
 helper_build() {
-  local dir="$build/win32"
-  (cd "$root" && cmake --preset win32 -B "$dir") >/dev/null
-  cmake --build "$dir" --target post_taskbar_created >/dev/null
-  echo "$dir/tests/e2e/post_taskbar_created.exe"
+  targets=post_taskbar_created build_preset "$build/win32" win32 || return 1
+  echo "$build/win32/tests/e2e/post_taskbar_created.exe"
 }
 
 # The end-to-end test of the exe: the test site plays the site it was built for. A host
@@ -109,7 +102,7 @@ helper_build() {
 # test's own, with a hosts file of its own: the machine's stays as it is.
 end_to_end() {
   local dir=$1 exe=$2 helper scheme host
-  helper=$(helper_build)
+  helper=$(helper_build) || return 1
   scheme=$(cache_value "$dir" TURNBELL_SITE_SCHEME)
   host=$(cache_value "$dir" TURNBELL_SITE_HOST)
   export TURNBELL_E2E_SITE="$scheme://$host"

@@ -7,8 +7,7 @@
 #   docs/tray-menu.png   the tray icon with its menu open
 # Builds the 32-bit Turnbell.exe first.  TURNBELL_BUILD=dir as for tools/test.sh.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TURNBELL_BUILD:-$root/build}
+source "$(dirname "$0")/lib.sh"
 docs="$root/docs"
 user_name=Ottilie     # the player of tools/scenarios/demo.json; game 51002 waits for her at first
 
@@ -17,7 +16,8 @@ user_name=Ottilie     # the player of tools/scenarios/demo.json; game 51002 wait
 source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"
 mkdir -p "$docs"
-exe=$(tb_build_turnbell "$root" "$build") || exit 1
+targets=Turnbell build_preset "$build/win32" win32 || exit 1
+exe=$build/win32/app/Turnbell.exe
 work=$(mktemp -d "${TMPDIR:-/tmp}/turnbell-shots.XXXXXX")
 cleanup() { tb_turnbell_stop; tb_site_stop; wine_session_stop; rm -rf "$work"; }
 trap cleanup EXIT
@@ -45,8 +45,7 @@ xdotool type --delay 50 "$user_name"
 tb_shot "$work/settings.png"
 # The icon is found by its red now, before the first poll can make it flash.
 icon=$(tb_tray_icon "$work/settings.png") || die "no tray icon"
-read -r ix iy iw ih <<<"$icon"
-cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
+read -r _ _ _ _ cx cy <<<"$icon"
 read -r x y w h <<<"$(tb_window_geometry "$dialog")"
 save_crop "$work/settings.png" "$x" "$y" "$w" "$h" "$docs/settings.png" 8
 xdotool key Return

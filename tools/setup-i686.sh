@@ -16,6 +16,7 @@
 # Needs root (or sudo). A step that fails ends the script with one line that names the
 # step, and exit code 1.
 set -uo pipefail
+source "$(dirname "$0")/lib.sh"
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
@@ -33,7 +34,6 @@ as_root() {
 }
 tmp_source=$(mktemp)
 trap 'rm -f "$tmp_source"' EXIT
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
 # qemu-i386 of major version 8 or later starts Wine in a fraction of a second.
 qemu_is_recent() {

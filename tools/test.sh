@@ -13,8 +13,7 @@
 #   TURNBELL_SKIP_I686=1        build the 32-bit suite but do not run it (for a machine
 #                               where the 32-bit runner cannot be set up); said at the end
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${TURNBELL_BUILD:-$root/build}
+source "$(dirname "$0")/lib.sh"
 fuzz_seconds=${TURNBELL_FUZZ_SECONDS:-60}
 skip_i686=${TURNBELL_SKIP_I686:-0}
 jobs=$(nproc)
@@ -37,21 +36,13 @@ if [ -n "$unformatted" ]; then
   exit 1
 fi
 
-# build FOLDER PRESET [CMAKE_ARGUMENTS...]: a preset of CMakePresets.json configured in
-# $build/FOLDER and built (only $targets, when set). Warnings in the project's own code
-# fail the build (TURNBELL_WERROR).
-targets=""
+# build FOLDER PRESET [CMAKE_ARGUMENTS...]: a preset built in $build/FOLDER. Warnings in
+# the project's own code fail the build (TURNBELL_WERROR).
 build() {
   local folder=$1 preset=$2; shift 2
   echo "== build $folder"
-  (cd "$root" && cmake --preset "$preset" -B "$build/$folder" -DTURNBELL_WERROR=ON "$@") \
-    >"$build/$folder.configure.log" 2>&1 \
-    || { cat "$build/$folder.configure.log"; echo "configuring $folder failed"; exit 1; }
-  cmake --build "$build/$folder" -j "$jobs" ${targets:+--target $targets} >"$build/$folder.build.log" 2>&1 \
-    || { grep -E "error|warning" "$build/$folder.build.log" | head -n 40; tail -n 20 "$build/$folder.build.log"
-         echo "building $folder failed"; exit 1; }
+  build_preset "$build/$folder" "$preset" -DTURNBELL_WERROR=ON "$@" 2>&1 || exit 1
 }
-mkdir -p "$build"
 for t in native win32 win64 bench; do build "$t" "$t"; done
 # The programs as built for a site that speaks only HTTPS. Their tests run in the
 # builds above: the scheme is a field of the site asked.

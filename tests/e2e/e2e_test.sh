@@ -64,8 +64,7 @@ tb_wait 60 tb_window_shown "Turnbell settings:" || must "the settings dialog did
 step "the settings dialog opened by itself"
 tb_shot "$work/start.png"
 icon=$(tb_tray_icon "$work/start.png") || must "no tray icon in the taskbar"
-read -r ix iy iw ih <<<"$icon"
-cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
+read -r ix iy iw ih cx cy <<<"$icon"
 step "tray icon at $ix,$iy size ${iw}x$ih"
 normal=$(tb_region_stats "$work/start.png" "$iw" "$ih" "$ix" "$iy")
 [ "$(tb_search_count "$log")" -eq 0 ] || fail "a search went out with no user name"
@@ -137,8 +136,7 @@ tb_wait 10 icon_hidden || fail "the tray icon did not go away"
 "$TURNBELL_TOOLS/wine-run.sh" "$helper" || fail "could not broadcast TaskbarCreated"
 tb_wait 10 icon_shown || fail "the tray icon did not come back after TaskbarCreated"
 icon=$(tb_tray_icon "$work/tray.png")
-read -r ix iy iw ih <<<"$icon"
-cx=$((ix + iw / 2)); cy=$((iy + ih / 2))
+read -r ix iy iw ih cx cy <<<"$icon"
 step "TaskbarCreated brought the icon back at $ix,$iy"
 
 # The tray menu opens beside the pointer; its items are clicked where they are drawn.

@@ -3,12 +3,11 @@
 # person would, against the test site, and reads the screen back as pixels.
 # Needs tools/wine-session.sh sourced and wine_session_start run first.
 #
-#   tb_build_turnbell ROOT BUILD   configures BUILD/win32 (preset win32) and builds the 32-bit
-#                                  Turnbell.exe there, the program a user gets; prints its path
 #   tb_site_start LOG [SCENARIO] [PORT] [CERT KEY]  the test site on 127.0.0.1 (and ::1),
 #                                  port 80 by default, over HTTPS with CERT and KEY when
 #                                  given; waits until it listens (and for the port)
 #   tb_site_stop
+#   tb_stop VARIABLE               ends the process whose pid VARIABLE holds (by that pid)
 #   tb_search_count LOG            search requests received so far
 #   tb_desktop NAME WxH            make every program of this prefix open in one virtual
 #                                  desktop NAME with the taskbar shown
@@ -20,7 +19,8 @@
 #                                  within the double-click time of the previous icon click
 #   tb_window NAME                 id of the visible window titled exactly NAME
 #   tb_shot FILE                   screenshot of the whole display
-#   tb_tray_icon FILE              x y w h of the tray icon found in a screenshot
+#   tb_tray_icon FILE              x y w h of the tray icon found in a screenshot, and its
+#                                  centre x y
 #   tb_region_stats FILE W H X Y   mean red, green and blue of a region, 0-255
 #   tb_open_menu X Y DIR           right-clicks the icon, waits for the menu: tb_menu="x y w h"
 #   tb_click_menu_item ITEM        clicks "playnow" or "exit" in that menu
@@ -54,16 +54,6 @@ tb_click_icon() {
   tb_last_icon_click=$(date +%s%3N)
 }
 
-tb_build_turnbell() {
-  local root=$1 build=$2
-  mkdir -p "$build"
-  (cd "$root" && cmake --preset win32 -B "$build/win32") >"$build/win32.configure.log" 2>&1 \
-    || { cat "$build/win32.configure.log" >&2; return 1; }
-  cmake --build "$build/win32" --target Turnbell >"$build/turnbell.build.log" 2>&1 \
-    || { tail -n 40 "$build/turnbell.build.log" >&2; return 1; }
-  echo "$build/win32/app/Turnbell.exe"
-}
-
 tb_site_start() {
   local log=$1 scenario=${2:-} port=${3:-80} cert=${4:-} key=${5:-}
   local out args=(--host 127.0.0.1 --port "$port" --log "$log")
@@ -82,7 +72,7 @@ tb_site_start() {
       rm -f "$out"
       return 0
     fi
-    kill "$tb_site_pid" 2>/dev/null; wait "$tb_site_pid" 2>/dev/null; tb_site_pid=""
+    tb_site_stop
     sleep 1
   done
   echo "the test site did not start on port $port:" >&2
@@ -94,13 +84,18 @@ tb_site_start() {
 # Listening, or ended without listening.
 tb_site_settled() { grep -q '^listening ' "$1" || ! kill -0 "$tb_site_pid" 2>/dev/null; }
 
-tb_site_stop() {
-  if [ -n "$tb_site_pid" ]; then
-    kill "$tb_site_pid" 2>/dev/null
-    wait "$tb_site_pid" 2>/dev/null
-    tb_site_pid=""
+# tb_stop VARIABLE: ends the process whose pid VARIABLE holds, if any, by that pid, and
+# empties VARIABLE.
+tb_stop() {
+  local pid=${!1}
+  if [ -n "$pid" ]; then
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
   fi
+  printf -v "$1" '%s' ""
 }
+
+tb_site_stop() { tb_stop tb_site_pid; }
 
 tb_search_count() {
   [ -f "$1" ] || { echo 0; return; }
@@ -136,13 +131,7 @@ tb_turnbell_wait() {
 
 tb_turnbell_ended() { ! kill -0 "$tb_turnbell_pid" 2>/dev/null; }
 
-tb_turnbell_stop() {
-  if [ -n "$tb_turnbell_pid" ]; then
-    kill "$tb_turnbell_pid" 2>/dev/null
-    wait "$tb_turnbell_pid" 2>/dev/null
-    tb_turnbell_pid=""
-  fi
-}
+tb_turnbell_stop() { tb_stop tb_turnbell_pid; }
 
 tb_window() {
   xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1
@@ -184,7 +173,9 @@ tb_tray_icon() {
     $3 >= 200 && $4 <= 60 && $5 <= 60 {
       if (!n++) {x0=x1=$1; y0=y1=$2}
       if ($1<x0) x0=$1; if ($1>x1) x1=$1; if ($2<y0) y0=$2; if ($2>y1) y1=$2 }
-    END { if (n >= 8) print x0+ox, y0+oy, x1-x0+1, y1-y0+1; else exit 1 }'
+    END { if (!(n >= 8)) exit 1
+          w = x1-x0+1; h = y1-y0+1
+          print x0+ox, y0+oy, w, h, x0+ox+int(w/2), y0+oy+int(h/2) }'
 }
 
 # Counts in the icon's box of a screenshot: pixels in the alert green (the alert
