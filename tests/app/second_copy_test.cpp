@@ -9,9 +9,10 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -25,14 +26,6 @@ std::string scratchFolder(const char* name)
         std::string(temp) + "turnbell-copies-" + std::to_string(GetCurrentProcessId()) + "-" + name;
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 BOOL CALLBACK countMainWindow(HWND window, LPARAM count)

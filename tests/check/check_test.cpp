@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "tests/support/read_file.h"
 #include "tests/support/run_program.h"
 #include "tests/support/testsite_client.h"
 
@@ -142,13 +142,11 @@ TEST_F(Check, SaveKeepsExactlyTheBytesTurnbellReads)
         const ProgramRun run =
             runProgram(TURNBELL_CHECK_EXE, site + "--save reply.bin Ann", folder);
         EXPECT_NE(run.output.find(c.line), std::string::npos) << c.what << "\n" << run.output;
-        std::ifstream in(folder + "\\reply.bin", std::ios::binary);
-        std::ostringstream saved;
-        saved << in.rdbuf();
+        const std::string saved = readFile(folder + "\\reply.bin");
         std::string expected(c.saved, '\0');
         for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<char>(i % 251);
-        EXPECT_TRUE(saved.str() == (c.saved ? expected : earlier))
-            << c.what << ": " << saved.str().size() << " bytes in the file";
+        EXPECT_TRUE(saved == (c.saved ? expected : earlier))
+            << c.what << ": " << saved.size() << " bytes in the file";
     }
 }
 

@@ -353,13 +353,8 @@ TEST_F(GameListDialog, ResizingKeepsCloseInTheCornerAndTheListFillsTheRest)
 TEST_F(GameListDialog, CloseEscapeAndCaptionCloseEachEndTheDialog)
 {
     setCurrentGames(MIXED);
-    const std::function<void(HWND)> ways[] = {
-        [](HWND dialog) { clickButton(dialog, IDCANCEL); },
-        [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_GAMELIST), VK_ESCAPE); },
-        [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
-    };
     int way = 0;
-    for (const auto& close : ways) {
+    for (const auto& close : closingWithoutOk(IDC_GAMELIST)) {
         SCOPED_TRACE(way++);
         run({{dialogWithCaption(GAMES), close}});
     }

@@ -112,15 +112,23 @@ struct Dialog {
     std::vector<Control> controls;
 };
 
-Dialog readExtendedDialog(const std::vector<BYTE>& bytes)
+// Reads a dialog template in the extended layout (help ids, the font's weight, italic
+// flag and character set, 32-bit control ids, the extended style before the style) or
+// in the standard one.
+Dialog readDialog(const std::vector<BYTE>& bytes, bool extended)
 {
     TemplateReader in(bytes);
     Dialog d;
-    EXPECT_EQ(in.word(), 1) << "version";
-    EXPECT_EQ(in.word(), 0xFFFF) << "extended template signature";
-    EXPECT_EQ(in.dword(), 0u) << "help id";
-    d.exStyle = in.dword();
-    d.style = in.dword();
+    if (extended) {
+        EXPECT_EQ(in.word(), 1) << "version";
+        EXPECT_EQ(in.word(), 0xFFFF) << "extended template signature";
+        EXPECT_EQ(in.dword(), 0u) << "help id";
+        d.exStyle = in.dword();
+        d.style = in.dword();
+    } else {
+        d.style = in.dword();
+        d.exStyle = in.dword();
+    }
     const WORD count = in.word();
     d.x = in.coordinate();
     d.y = in.coordinate();
@@ -131,59 +139,29 @@ Dialog readExtendedDialog(const std::vector<BYTE>& bytes)
     d.caption = in.text();
     if (d.style & DS_SETFONT) {
         d.pointSize = in.word();
-        d.weight = in.word();
-        d.italic = in.byte();
-        d.charset = in.byte();
+        if (extended) {
+            d.weight = in.word();
+            d.italic = in.byte();
+            d.charset = in.byte();
+        }
         d.font = in.text();
     }
     for (WORD i = 0; i < count && !in.atEnd(); ++i) {
         in.alignToDword();
         Control c;
-        EXPECT_EQ(in.dword(), 0u) << "help id of control " << i;
-        c.exStyle = in.dword();
-        c.style = in.dword();
+        if (extended) {
+            EXPECT_EQ(in.dword(), 0u) << "help id of control " << i;
+            c.exStyle = in.dword();
+            c.style = in.dword();
+        } else {
+            c.style = in.dword();
+            c.exStyle = in.dword();
+        }
         c.x = in.coordinate();
         c.y = in.coordinate();
         c.width = in.coordinate();
         c.height = in.coordinate();
-        c.id = static_cast<int>(in.dword());
-        c.className = in.nameOrOrdinal(true);
-        c.text = in.text();
-        EXPECT_EQ(in.word(), 0) << "creation data of control " << i;
-        d.controls.push_back(c);
-    }
-    EXPECT_EQ(d.controls.size(), count);
-    return d;
-}
-
-Dialog readStandardDialog(const std::vector<BYTE>& bytes)
-{
-    TemplateReader in(bytes);
-    Dialog d;
-    d.style = in.dword();
-    d.exStyle = in.dword();
-    const WORD count = in.word();
-    d.x = in.coordinate();
-    d.y = in.coordinate();
-    d.width = in.coordinate();
-    d.height = in.coordinate();
-    d.menu = in.text();
-    d.className = in.text();
-    d.caption = in.text();
-    if (d.style & DS_SETFONT) {
-        d.pointSize = in.word();
-        d.font = in.text();
-    }
-    for (WORD i = 0; i < count && !in.atEnd(); ++i) {
-        in.alignToDword();
-        Control c;
-        c.style = in.dword();
-        c.exStyle = in.dword();
-        c.x = in.coordinate();
-        c.y = in.coordinate();
-        c.width = in.coordinate();
-        c.height = in.coordinate();
-        c.id = static_cast<short>(in.word());
+        c.id = extended ? static_cast<int>(in.dword()) : static_cast<short>(in.word());
         c.className = in.nameOrOrdinal(true);
         c.text = in.text();
         EXPECT_EQ(in.word(), 0) << "creation data of control " << i;
@@ -197,7 +175,7 @@ TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder)
 {
     const std::vector<BYTE> bytes = resourceBytes(RT_DIALOG, IDD_SETTINGS);
     ASSERT_FALSE(bytes.empty()) << "IDD_SETTINGS in US English";
-    const Dialog d = readExtendedDialog(bytes);
+    const Dialog d = readDialog(bytes, true);
     EXPECT_EQ(d.style, 0x80C808C8u);
     EXPECT_EQ(d.exStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
     EXPECT_EQ(d.x, 0);
@@ -234,7 +212,7 @@ TEST(GamesTemplate, StandardResizableDialogWithCloseAndTheList)
     ASSERT_GE(bytes.size(), 4u);
     ASSERT_FALSE(bytes[2] == 0xFF && bytes[3] == 0xFF)
         << "a standard template, not the extended one";
-    const Dialog d = readStandardDialog(bytes);
+    const Dialog d = readDialog(bytes, false);
     EXPECT_EQ(d.style, 0x90CC084Cu);
     EXPECT_EQ(d.exStyle, 0x00040100u);
     EXPECT_EQ(d.x, 0);

@@ -8,24 +8,16 @@
 
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "poller/poller.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
 constexpr char KEY[] = "Software\\_Fenwold\\Turnbell";
 constexpr char PARENT_KEY[] = "Software\\_Fenwold";
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
@@ -234,57 +226,59 @@ TEST_F(SettingsStore, SettingsFileContentsAreReadAsTheProfileFunctionsSeeThem)
     }
 }
 
-TEST_F(SettingsStore, ASavedSettingComesBackInFileMode)
+// One round trip per store: each saves one flag off, so a flag that stuck would show.
+struct RoundTrip {
+    const char* store;
+    bool fileMode;  // an empty Turnbell.ini is there before the load
+    bool notifyIcon;
+    bool notifySound;
+};
+
+class SavedSettings : public SettingsStore, public ::testing::WithParamInterface<RoundTrip> {};
+
+TEST_P(SavedSettings, ComeBackFromTheStoreTheyWereLoadedFrom)
 {
-    writeFile(iniPath, "");
+    const RoundTrip& trip = GetParam();
+    if (trip.fileMode) writeFile(iniPath, "");
     loadSettings();
+    ASSERT_EQ(Settings.useIniFile, trip.fileMode);
     std::strcpy(Settings.userName, "Ann Lee");
-    Settings.notifyIcon = false;
-    Settings.notifySound = true;
+    Settings.notifyIcon = trip.notifyIcon;
+    Settings.notifySound = trip.notifySound;
     std::strcpy(Settings.soundFile, "C:\\sounds\\bell.wav");
     saveSettings();
     EXPECT_TRUE(wakeEventIsSet());
 
-    std::memset(&Settings, 0, sizeof Settings);
-    loadSettings();
-    EXPECT_TRUE(Settings.useIniFile);
-    EXPECT_STREQ(Settings.userName, "Ann Lee");
-    EXPECT_FALSE(Settings.notifyIcon);
-    EXPECT_TRUE(Settings.notifySound);
-    EXPECT_STREQ(Settings.soundFile, "C:\\sounds\\bell.wav");
-    EXPECT_NE(readFile(iniPath).find("NotifyIcon=0"), std::string::npos);
-}
-
-TEST_F(SettingsStore, ASavedSettingComesBackInRegistryMode)
-{
-    loadSettings();
-    ASSERT_FALSE(Settings.useIniFile);
-    std::strcpy(Settings.userName, "Ann Lee");
-    Settings.notifyIcon = true;
-    Settings.notifySound = false;
-    std::strcpy(Settings.soundFile, "C:\\sounds\\bell.wav");
-    saveSettings();
-    EXPECT_TRUE(wakeEventIsSet());
-
-    // Written as "UserName", read back by the load as "Username": the same value.
-    const StoredValue name = queryValue("UserName");
-    EXPECT_EQ(name.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(name.data, std::string("Ann Lee", 8));  // with its NUL
-    const StoredValue icon = queryValue("NotifyIcon");
-    EXPECT_EQ(icon.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(icon.data, dword(1));
-    EXPECT_EQ(queryValue("NotifySound").data, dword(0));
-    EXPECT_EQ(queryValue("SoundFile").data, std::string("C:\\sounds\\bell.wav", 19));
+    if (trip.fileMode) {
+        EXPECT_NE(readFile(iniPath).find("NotifyIcon=0"), std::string::npos);
+    } else {
+        // Written as "UserName", read back by the load as "Username": the same value.
+        const StoredValue name = queryValue("UserName");
+        EXPECT_EQ(name.type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(name.data, std::string("Ann Lee", 8));  // with its NUL
+        const StoredValue icon = queryValue("NotifyIcon");
+        EXPECT_EQ(icon.type, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(icon.data, dword(1));
+        EXPECT_EQ(queryValue("NotifySound").data, dword(0));
+        EXPECT_EQ(queryValue("SoundFile").data, std::string("C:\\sounds\\bell.wav", 19));
+    }
 
     std::memset(&Settings, 'x', sizeof Settings);
     loadSettings();
-    EXPECT_FALSE(Settings.useIniFile);
+    EXPECT_EQ(Settings.useIniFile, trip.fileMode);
     EXPECT_STREQ(Settings.userName, "Ann Lee");
-    EXPECT_TRUE(Settings.notifyIcon);
-    EXPECT_FALSE(Settings.notifySound);
+    EXPECT_EQ(Settings.notifyIcon, trip.notifyIcon);
+    EXPECT_EQ(Settings.notifySound, trip.notifySound);
     EXPECT_STREQ(Settings.soundFile, "C:\\sounds\\bell.wav");
-    EXPECT_FALSE(fileExists(iniPath));
+    EXPECT_EQ(fileExists(iniPath), trip.fileMode);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothStores, SavedSettings,
+                         ::testing::Values(RoundTrip{"File", true, false, true},
+                                           RoundTrip{"Registry", false, true, false}),
+                         [](const ::testing::TestParamInfo<RoundTrip>& info) {
+                             return std::string(info.param.store);
+                         });
 
 TEST_F(SettingsStore, AnEmptyNameIsSavedAsAnEmptyEntryOrAOneByteString)
 {

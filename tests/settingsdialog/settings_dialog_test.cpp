@@ -107,13 +107,8 @@ TEST_F(SettingsDialog, OkStoresTheEditedControls)
 
 TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings)
 {
-    const std::function<void(HWND)> ways[] = {
-        [](HWND dialog) { clickButton(dialog, IDCANCEL); },
-        [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_ESCAPE); },
-        [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
-    };
     int way = 0;
-    for (const auto& close : ways) {
+    for (const auto& close : closingWithoutOk(IDC_USERNAME)) {
         SCOPED_TRACE(way++);
         const INT_PTR result = run({{dialogWithCaption(CAPTION),
                                      [&](HWND dialog) {

@@ -99,6 +99,15 @@ void pressKey(HWND control, WPARAM virtualKey)
     PostMessageA(control, WM_KEYUP, virtualKey, 0xC0000001);
 }
 
+std::vector<std::function<void(HWND)>> closingWithoutOk(int focusId)
+{
+    return {
+        [](HWND dialog) { clickButton(dialog, IDCANCEL); },
+        [focusId](HWND dialog) { pressKey(GetDlgItem(dialog, focusId), VK_ESCAPE); },
+        [](HWND dialog) { PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+}
+
 std::string windowText(HWND window)
 {
     if (!window) return std::string();

@@ -59,6 +59,9 @@ std::function<bool(HWND)> dialogOtherThan(const std::string& caption);
 // dialog manager of the modal loop sees it as the user's key).
 void clickButton(HWND dialog, int id);
 void pressKey(HWND control, WPARAM virtualKey);
+// The three ways a user closes a dialog without OK, as actions: its IDCANCEL button,
+// Escape pressed in the control focusId, and the caption's close button.
+std::vector<std::function<void(HWND)>> closingWithoutOk(int focusId);
 
 std::string windowText(HWND window);
 std::string controlText(HWND dialog, int id);
