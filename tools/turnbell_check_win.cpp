@@ -40,7 +40,8 @@ enum ExitCode {
     PLAIN_HTTP_REFUSED = 8,
 };
 
-const char USAGE[] =
+// A printf format: the default ports and Turnbell's own waits come from the request.
+const char USAGE_FORMAT[] =
     "usage: turnbell-check [--site [http://|https://]HOST[:PORT]] [--save FILE]\n"
     "                      [--timeout SECONDS] [USER_NAME]\n"
     "\n"
@@ -49,11 +50,11 @@ const char USAGE[] =
     "user name from Turnbell.ini there, or else from the registry, as Turnbell does.\n"
     "\n"
     "  --site HOST[:PORT]  ask this host instead of the built-in site, over the built-in\n"
-    "                      scheme unless http:// or https:// comes first (port 80 for\n"
-    "                      http, 443 for https, by default)\n"
+    "                      scheme unless http:// or https:// comes first (port %u for\n"
+    "                      http, %u for https, by default)\n"
     "  --save FILE         write the bytes of the site's reply that Turnbell reads to FILE\n"
     "  --timeout SECONDS   give up after this long at each step, 1 to 3600 (default: as\n"
-    "                      Turnbell, 60 s to connect and 30 s for each send and receive)\n"
+    "                      Turnbell, %lu s to connect and %lu s for each send and receive)\n"
     "  --help              this text\n"
     "\n"
     "Exit codes:\n"
@@ -67,6 +68,12 @@ const char USAGE[] =
     "     the address it ended at is named)\n"
     "  7  the search page lists no games for this name\n"
     "  8  the HTTPS site sent the request on to plain HTTP, which Turnbell refuses\n";
+
+void printUsage(FILE* out)
+{
+    std::fprintf(out, USAGE_FORMAT, defaultSitePort(false), defaultSitePort(true),
+                 BUILT_IN_SITE.timeouts.connectMs / 1000, BUILT_IN_SITE.timeouts.receiveMs / 1000);
+}
 
 // One line of output. Texts are ANSI, as everywhere in Turnbell; a console shows
 // another code page, so there they go out as UTF-16 and accented names look right.
@@ -208,12 +215,12 @@ bool readArguments(int argc, char** argv, Options& options)
 int main(int argc, char** argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::fputs(USAGE, stdout);
+        printUsage(stdout);
         return GAMES_FOUND;
     }
     Options options;
     if (!readArguments(argc, argv, options)) {
-        std::fputs(USAGE, stderr);
+        printUsage(stderr);
         return WRONG_USAGE;
     }
 
