@@ -43,7 +43,6 @@ HICON loadIcon(int id, int width, int height)
 std::string settingsStoreName()
 {
     char path[SETTINGS_PATH_SIZE];
-    char name[128];
     if (!findSettingsFile(path)) {
         std::string user;
         HANDLE token;
@@ -60,6 +59,7 @@ std::string settingsStoreName()
         }
         return "Global\\Turnbell settings in the registry of " + user;
     }
+    char name[128];
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     BY_HANDLE_FILE_INFORMATION identity;

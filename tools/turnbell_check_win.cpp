@@ -71,7 +71,8 @@ const char USAGE_FORMAT[] =
 
 void printUsage(FILE* out)
 {
-    std::fprintf(out, USAGE_FORMAT, defaultSitePort(false), defaultSitePort(true),
+    std::fprintf(out, USAGE_FORMAT, static_cast<unsigned>(defaultSitePort(false)),
+                 static_cast<unsigned>(defaultSitePort(true)),
                  BUILT_IN_SITE.timeouts.connectMs / 1000, BUILT_IN_SITE.timeouts.receiveMs / 1000);
 }
 
@@ -282,12 +283,11 @@ int main(int argc, char** argv)
             file && std::fwrite(reply.get(), 1, static_cast<std::size_t>(outcome.bytes), file) ==
                         static_cast<std::size_t>(outcome.bytes);
         if (file) std::fclose(file);
-        say(!saved ? std::string("could not write ") + options.saveFile
-            : full ? "saved the first " + limit + " bytes of the reply to " + options.saveFile +
-                         (outcome.moreBytes ? ": the site sent more, which Turnbell does not read"
-                                            : "")
-                   : "saved the " + std::to_string(outcome.bytes) + " bytes of the reply to " +
-                         options.saveFile);
+        const std::string what = full ? "first " + limit : std::to_string(outcome.bytes);
+        const char* more =
+            full && outcome.moreBytes ? ": the site sent more, which Turnbell does not read" : "";
+        say(saved ? "saved the " + what + " bytes of the reply to " + options.saveFile + more
+                  : std::string("could not write ") + options.saveFile);
     }
     // Where the reply came from, when the site sent the request on (WinINet follows a
     // redirect, in Turnbell as here).

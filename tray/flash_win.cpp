@@ -108,31 +108,15 @@ bool frameSizedIconInfo(HICON icon, ICONINFO* info)
     return described;
 }
 
-// The colours of an icon at the frame's size, captured into a new array. A frame is
-// never blended from pixels of another row width.
-bool captureIconColours(HICON icon, std::uint32_t** pixels)
-{
-    *pixels = nullptr;
-    ICONINFO info;
-    if (!frameSizedIconInfo(icon, &info)) return false;
-    std::uint32_t* captured = nullptr;
-    const DWORD size = captureIconPixels(info.hbmColor, &captured);
-    deleteIconBitmaps(info);
-    if (size != static_cast<DWORD>(smallIconWidth) * smallIconHeight * 4) {
-        delete[] captured;
-        return false;
-    }
-    *pixels = captured;
-    return true;
-}
-
 }  // namespace
 
 bool prepareFlash()
 {
-    // Every frame keeps smallIcon's mask and hotspot, at the frame's size, and takes its
-    // colours from the DIB section below.
-    if (!frameSizedIconInfo(smallIcon, &flashIconInfo)) return false;
+    // Every frame keeps smallIcon's mask and hotspot, at the frame's size. Its colours are
+    // captured before the DIB section takes the colour bitmap's place.
+    if (!frameSizedIconInfo(smallIcon, &flashIconInfo) ||
+        captureIconPixels(flashIconInfo.hbmColor, &normalPixels) == 0)
+        return false;
 
     BITMAPINFO info = {};
     info.bmiHeader = pixelHeader(smallIconWidth, smallIconHeight);
@@ -149,8 +133,13 @@ bool prepareFlash()
     // Without pixel memory every step would write through a null pointer: better not to
     // start at all.
     if (flashBits == nullptr) return false;
-    return captureIconColours(smallIcon, &normalPixels) &&
-           captureIconColours(alertIcon, &alertPixels);
+
+    // alertIcon gives only its colours, at the frame's size like smallIcon's.
+    ICONINFO alert;
+    if (!frameSizedIconInfo(alertIcon, &alert)) return false;
+    const DWORD captured = captureIconPixels(alert.hbmColor, &alertPixels);
+    deleteIconBitmaps(alert);
+    return captured != 0;
 }
 
 void startFlashing()

@@ -173,7 +173,7 @@ tb_tray_icon() {
     $3 >= 200 && $4 <= 60 && $5 <= 60 {
       if (!n++) {x0=x1=$1; y0=y1=$2}
       if ($1<x0) x0=$1; if ($1>x1) x1=$1; if ($2<y0) y0=$2; if ($2>y1) y1=$2 }
-    END { if (!(n >= 8)) exit 1
+    END { if (n < 8) exit 1
           w = x1-x0+1; h = y1-y0+1
           print x0+ox, y0+oy, w, h, x0+ox+int(w/2), y0+oy+int(h/2) }'
 }
