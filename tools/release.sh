@@ -13,12 +13,22 @@
 # the commit's time (tools/pack-zip.py).
 #
 #   tools/release.sh -DTURNBELL_SITE_HOST=HOST -DTURNBELL_HOMEPAGE_HOST=HOST [CMAKE_ARGUMENTS...]
-#                                           a release for a real site; without both hosts
-#                                           (or with localhost) it refuses, building nothing
+#                                           a release for a real site. It refuses (exit 2,
+#                                           one line, building nothing) when a host is
+#                                           missing or empty, or is this machine in any
+#                                           spelling: localhost in any letter case, with a
+#                                           final dot or as a name under .localhost; any
+#                                           address of 127.0.0.0/8 in any form the C library
+#                                           reads (127.1, 0x7f.0.0.1, 2130706433); ::1 in
+#                                           any IPv6 spelling (::ffff:127.0.0.1), also in
+#                                           brackets. Definitions may be written
+#                                           -DNAME=value, -DNAME:TYPE=value, -D NAME=value
+#                                           or -D NAME value (passed on as -DNAME=value).
 #   tools/release.sh --local [CMAKE_ARGUMENTS...]
 #                                           a release for the test site on this machine:
 #                                           its zips and folders end in -local
-#                                           (Turnbell-1.0-win32-local.zip)
+#                                           (Turnbell-1.0-win32-local.zip). Refused with
+#                                           either host given: the two contradict each other
 #   tools/release.sh --check-reproducible   builds the 32-bit release for the test site
 #                                           twice, in two folders, and fails when a byte
 #                                           differs
@@ -64,27 +74,90 @@ if [ "${1:-}" = --check-reproducible ]; then
   exit "$status"
 fi
 
-# A release compiled for the test site's localhost can never work for a user: it is
-# made only on request, and its name says what it is.
+# refuse MESSAGE: the release is refused, before anything is built.
+refuse() { echo "release: $1" >&2; exit 2; }
+
+# The arguments for CMake, each definition in the one form -DNAME=value: -D NAME=value
+# (CMake takes it too) and -D NAME value (CMake does not) become it. --local may stand
+# anywhere among them.
 suffix=""
-if [ "${1:-}" = --local ]; then
+cmake_args=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --local) suffix=-local ;;
+    -D)
+      [ $# -ge 2 ] || refuse "-D at the end names no variable"
+      if [[ $2 == *=* ]]; then
+        cmake_args+=("-D$2")
+        shift
+      else
+        [ $# -ge 3 ] || refuse "-D $2 has no value: pass -D $2=VALUE"
+        cmake_args+=("-D$2=$3")
+        shift 2
+      fi ;;
+    *) cmake_args+=("$1") ;;
+  esac
   shift
-  suffix=-local
-else
-  cmake_value() {   # NAME ARGUMENTS...: the value that the arguments give the CMake variable NAME
-    local name=$1 argument value=""
-    shift
-    for argument in "$@"; do
-      [[ $argument =~ ^-D$name(:[A-Za-z]+)?=(.*)$ ]] && value=${BASH_REMATCH[2]}
-    done
-    echo "$value"
-  }
+done
+set -- "${cmake_args[@]}"
+
+# cmake_value NAME ARGUMENTS...: the value that the arguments give the CMake variable
+# NAME (the last definition wins, as in CMake); fails when none defines it.
+cmake_value() {
+  local name=$1 argument value="" found=1
+  shift
+  for argument in "$@"; do
+    [[ $argument =~ ^-D$name(:[A-Za-z]+)?=(.*)$ ]] && { value=${BASH_REMATCH[2]}; found=0; }
+  done
+  echo "$value"
+  return $found
+}
+
+# loopback_reason HOST: why HOST is this machine, or nothing when it is not. Python's
+# own readers decide: ipaddress for every IPv6 spelling (and ::ffff:127.0.0.1),
+# inet_aton for every form the C library takes as an IPv4 address (127.1, 0x7f.0.0.1,
+# 2130706433). A host name is never looked up.
+loopback_reason() {
+  "$root/tools/python3" - "$1" <<'PYTHON'
+import ipaddress, socket, sys, unicodedata
+host = unicodedata.normalize("NFKC", sys.argv[1]).casefold().strip()
+if host.startswith("[") and host.endswith("]"):
+    host = host[1:-1]
+host = host.rstrip(".")
+if host == "localhost" or host.endswith(".localhost"):
+    print("is a name for this machine (localhost)")
+    sys.exit()
+try:
+    address = ipaddress.ip_address(host)
+except ValueError:
+    try:
+        address = ipaddress.IPv4Address(socket.inet_aton(host))
+    except OSError:
+        sys.exit()  # a host name
+if getattr(address, "ipv4_mapped", None):
+    address = address.ipv4_mapped
+if address.is_loopback:
+    print(f"is a loopback address ({address})")
+PYTHON
+}
+
+# A release compiled for the test site's localhost can never work for a user: it is
+# made only on request, with --local, and its name says what it is. A release for a
+# real site needs both hosts, neither of them this machine.
+if [ -n "$suffix" ]; then
   for variable in TURNBELL_SITE_HOST TURNBELL_HOMEPAGE_HOST; do
-    case $(cmake_value "$variable" "$@") in
-      ""|localhost)
-        echo "release: no site named: pass -DTURNBELL_SITE_HOST=... -DTURNBELL_HOMEPAGE_HOST=... (or --local for the test site on this machine)" >&2
-        exit 2 ;;
-    esac
+    if value=$(cmake_value "$variable" "$@"); then
+      refuse "--local and $variable=$value contradict each other: --local builds for the test site on this machine, the host for another site; pass one or the other"
+    fi
+  done
+else
+  for variable in TURNBELL_SITE_HOST TURNBELL_HOMEPAGE_HOST; do
+    value=$(cmake_value "$variable" "$@") || value=""
+    [ -n "$value" ] ||
+      refuse "no site named: $variable names no host: pass -DTURNBELL_SITE_HOST=HOST -DTURNBELL_HOMEPAGE_HOST=HOST (or --local for the test site on this machine)"
+    reason=$(loopback_reason "$value") || refuse "$variable=$value: checking whether it is this machine failed"
+    [ -z "$reason" ] ||
+      refuse "no site named: $variable=$value $reason: a release for this machine could never reach a user's site"
   done
 fi
 
