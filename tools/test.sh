@@ -55,20 +55,38 @@ echo "== reproducible release (win32, built twice)"
 repro_status=$?
 cat "$build/reproducible.log"
 
-# A release that names no site would be built for the test site's localhost: refused
-# before anything is built.
-echo "== a release without a site is refused"
-"$root/tools/release.sh" >"$build/release-refused.log" 2>&1
-refused_status=$?
-cat "$build/release-refused.log"
+# A release that names no real site, or names this machine, could never work for a user;
+# --local with a site host contradicts itself. Each is refused at once, in one line,
+# before anything is built: refused LINE_START ARGUMENTS... is one row, one pass or fail.
+# The timeout and the folder of its own only stop a release wrongly let through.
+echo "== releases that could never work for a user are refused"
+refusal_failures=()
+refusal_rows=0
+refused() {
+  local start=$1 output status
+  shift
+  refusal_rows=$((refusal_rows + 1))
+  output=$(TURNBELL_BUILD="$build/refused-release" timeout 60 "$root/tools/release.sh" "$@" 2>&1)
+  status=$?
+  echo "tools/release.sh $*: exit $status: $output"
+  if [ "$status" -ne 2 ] || [[ $output != "$start"* || $output == *$'\n'* ]]; then
+    refusal_failures+=("tools/release.sh $* was not refused with the one line \"$start...\" (exit $status)")
+  fi
+}
+refused "release: no site named: TURNBELL_SITE_HOST names no host"
+refused "release: no site named: TURNBELL_SITE_HOST=LOCALHOST is a name for this machine" \
+  -DTURNBELL_SITE_HOST=LOCALHOST -DTURNBELL_HOMEPAGE_HOST=www.example.org
+refused "release: no site named: TURNBELL_HOMEPAGE_HOST=127.0.0.2 is a loopback address" \
+  -DTURNBELL_SITE_HOST=games.example.org -D TURNBELL_HOMEPAGE_HOST=127.0.0.2
+refused "release: no site named: TURNBELL_SITE_HOST=[::1] is a loopback address" \
+  -D TURNBELL_SITE_HOST "[::1]" -DTURNBELL_HOMEPAGE_HOST=www.example.org
+refused "release: --local and TURNBELL_SITE_HOST=games.example.org contradict each other" \
+  --local -DTURNBELL_SITE_HOST=games.example.org
 
 passed=0; failed=0
 if [ "$repro_status" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-if [ "$refused_status" -eq 2 ] && grep -q "^release: no site named" "$build/release-refused.log"; then
-  passed=$((passed + 1))
-else
-  echo "tools/release.sh without a site did not refuse (exit $refused_status)"; failed=$((failed + 1))
-fi
+passed=$((passed + refusal_rows - ${#refusal_failures[@]})); failed=$((failed + ${#refusal_failures[@]}))
+[ ${#refusal_failures[@]} -eq 0 ] || printf '%s\n' "${refusal_failures[@]}"
 count_ctest() {   # reads ctest's closing line from a log
   local line total fails
   line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$1" | tail -n1)
