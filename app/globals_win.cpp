@@ -12,3 +12,9 @@ void setDialogIcons(HWND dialog)
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon));
 }
+
+void bringDialogForward(HWND dialog)
+{
+    if (IsIconic(dialog)) ShowWindow(dialog, SW_RESTORE);
+    SetForegroundWindow(dialog);
+}

@@ -52,11 +52,7 @@ bool onCommand(WORD id)
         DestroyWindow(mainWindow);
         return true;
     case ID_SETTINGS:
-        // Whichever button closed the dialog, the settings are saved, and saving wakes
-        // the poller: a poll with the new name follows at once.
-        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsDialogProc,
-                        0);
-        saveSettings();
+        showSettings();  // saves as it closes, whichever button closed it
         return true;
     case ID_SHOWGAMES:
         showGameList();  // from the menu the flash goes on

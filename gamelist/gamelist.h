@@ -3,5 +3,6 @@
 #pragma once
 
 // Opens the modal dialog IDD_GAMES owned by mainWindow; returns when it has closed.
+// While a list is on screen, it brings that one forward instead and returns at once.
 // The list view class must be registered (InitCommonControlsEx) before the first call.
 void showGameList();

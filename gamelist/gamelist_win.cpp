@@ -23,6 +23,11 @@ struct Column {
 };
 const Column COLUMNS[] = {{"Game ID", 60}, {"Game Type", 150}, {"Players", 250}};
 
+// The list on screen, from its initialisation until it is closed, or null. A list that
+// has been closed may still wait in the stack for a dialog opened from its modal loop
+// to close before its DialogBoxParamA returns, but it is no longer on screen.
+HWND shownList;
+
 void insertColumns(HWND list)
 {
     for (int i = 0; i < 3; ++i) {
@@ -147,6 +152,7 @@ INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 {
     switch (message) {
     case WM_INITDIALOG:
+        shownList = dialog;
         initGameList(dialog);
         return TRUE;
     case WM_SIZE:
@@ -157,7 +163,11 @@ INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // The Close button, Escape and the caption's close button all arrive as IDCANCEL.
         if (LOWORD(wParam) != IDCANCEL) return FALSE;
         EndDialog(dialog, 0);
+        shownList = nullptr;
         return TRUE;
+    case WM_DESTROY:  // also when it goes with mainWindow at exit, without a Close
+        if (dialog == shownList) shownList = nullptr;
+        return FALSE;
     default:
         return FALSE;
     }
@@ -167,5 +177,9 @@ INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 void showGameList()
 {
+    if (shownList) {
+        bringDialogForward(shownList);
+        return;
+    }
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), mainWindow, gameListDialogProc, 0);
 }

@@ -1,9 +1,15 @@
 // The settings dialog (IDD_SETTINGS): edits a copy of Settings in its controls and
-// writes them back only on OK. The caller saves the settings after it returns.
+// writes them back only on OK. Each closing, OK or Cancel, saves the settings, which
+// wakes the poller.
 #pragma once
 
 #include <windows.h>
 
-// Opened with DialogBoxParamA(appInstance, IDD_SETTINGS, mainWindow, settingsDialogProc, 0);
-// the dialog ends with 1 after OK and 2 after Cancel.
+// Opens the modal dialog owned by mainWindow and returns when it has closed. While one
+// is on screen, it brings that one forward instead and returns at once: two dialogs on
+// the same settings would each write their own values over the other's.
+void showSettings();
+
+// The dialog's procedure, for DialogBoxParamA(appInstance, IDD_SETTINGS, owner,
+// settingsDialogProc, 0); the dialog ends with 1 after OK and 2 after Cancel.
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -18,6 +18,9 @@ static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88,
 
 namespace {
 
+// The dialog on screen, from its initialisation until it is closed, or null.
+HWND shownDialog;
+
 // One filter pair, ended by an empty pair: "Wave file" shows "*.wav".
 const char WAVE_FILTER[] = "Wave file\0*.wav\0";
 
@@ -77,20 +80,28 @@ void dialogToSettings(HWND dialog)
 INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
+        shownDialog = dialog;
         settingsToDialog(dialog);
         setDialogIcons(dialog);
         return TRUE;  // the focus goes to the first tab stop, the user name
     }
+    if (message == WM_DESTROY && dialog == shownDialog) {
+        shownDialog = nullptr;  // gone with mainWindow at exit, without OK or Cancel
+        return FALSE;
+    }
     if (message != WM_COMMAND) return FALSE;
     // Enter presses OK, the default button; Escape and the caption's close button
-    // arrive as IDCANCEL.
+    // arrive as IDCANCEL. Either way the settings are saved as the dialog goes, and
+    // the save wakes the poller: a poll with the new name follows at once. The save is
+    // not left until DialogBoxParamA returns, because a game list opened meanwhile
+    // from the tray keeps it from returning until that list closes too.
     switch (LOWORD(wParam)) {
     case IDOK:
-        dialogToSettings(dialog);
-        EndDialog(dialog, IDOK);
-        return TRUE;
     case IDCANCEL:
-        EndDialog(dialog, IDCANCEL);
+        if (LOWORD(wParam) == IDOK) dialogToSettings(dialog);
+        EndDialog(dialog, LOWORD(wParam));
+        shownDialog = nullptr;
+        saveSettings();
         return TRUE;
     case IDC_BROWSE:
         browseForSound(dialog);
@@ -101,4 +112,13 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     default:
         return FALSE;
     }
+}
+
+void showSettings()
+{
+    if (shownDialog) {
+        bringDialogForward(shownDialog);
+        return;
+    }
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsDialogProc, 0);
 }

@@ -8,11 +8,14 @@
 #include <cstring>
 
 #include "app/globals.h"
+#include "app/wndproc.h"
 #include "games/records.h"
 #include "res/resource.h"
 #include "site_config.h"
+#include "tray/tray.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/browser_log.h"
+#include "tests/support/hidden_main_window.h"
 
 namespace {
 
@@ -380,6 +383,41 @@ TEST_F(GameListDialog, ShowGameListOpensTheDialogOwnedByTheMainWindow)
     EXPECT_EQ(rows, 6u);
     DestroyWindow(mainWindow);
     mainWindow = nullptr;
+}
+
+// The list went behind other windows, or was minimised, and the user asks for it again:
+// from the icon with either button and from the menu. The list on screen comes forward;
+// no second one opens on top of it, and one Escape closes the list.
+TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForward)
+{
+    setCurrentGames(MIXED);
+    createHiddenMainWindow("WC_GameListRequests", mainWindowProc);
+    std::size_t open = 0;
+    bool restored = false;
+    runDialog(
+        [] {
+            SendMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+            return INT_PTR{0};
+        },
+        {{dialogWithCaption(GAMES),
+          [](HWND dialog) {
+              ShowWindow(dialog, SW_MINIMIZE);
+              PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+              PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDBLCLK);
+              PostMessageA(mainWindow, WM_COMMAND, ID_SHOWGAMES, 0);
+          }},
+         {dialogWithCaptionOnceHandled(GAMES, mainWindow), [&](HWND dialog) {
+              open = dialogsWithCaption(GAMES).size();
+              restored = !IsIconic(dialog);
+              if (open == 1)
+                  pressKey(GetDlgItem(dialog, IDC_GAMELIST), VK_ESCAPE);
+              else
+                  cancelEveryDialog();
+          }}});
+    EXPECT_EQ(open, 1u);
+    EXPECT_TRUE(restored);
+    EXPECT_TRUE(dialogsWithCaption(GAMES).empty());
+    mainWindow = nullptr;  // its procedure would stop the poller and quit if destroyed
 }
 
 }  // namespace

@@ -1,15 +1,20 @@
 // The settings dialog opened for real under Wine and driven from its own message loop.
 #include "settings/settings_dialog.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "app/globals.h"
+#include "app/wndproc.h"
+#include "poller/poller.h"
 #include "res/resource.h"
 #include "settings/settings_win.h"
+#include "tray/tray.h"
 #include "tests/support/dialog_driver.h"
+#include "tests/support/hidden_main_window.h"
 
 namespace {
 
@@ -72,16 +77,32 @@ protected:
         appInstance = GetModuleHandleA(nullptr);
         // startPoller initialises the lock in the program.
         InitializeCriticalSection(&settingsLock);
+        // The program's own window receives the tray's and the menu's requests; it is
+        // never destroyed here, as its destruction would stop the program.
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        createHiddenMainWindow("WC_SettingsRequests", mainWindowProc);
+        wakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
     void SetUp() override { store(START); }
 
-    // Opens the dialog as the tray menu does, runs the steps in it and returns its result.
+    // Opens the dialog, runs the steps in it and returns its result.
     INT_PTR run(std::vector<DialogStep> steps)
     {
         return runDialog(
             [] {
                 return DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
                                        settingsDialogProc, 0);
+            },
+            std::move(steps));
+    }
+    // Opens it as the tray menu does, through the program's window, and runs the steps.
+    void request(std::vector<DialogStep> steps)
+    {
+        runDialog(
+            [] {
+                SendMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
+                return INT_PTR{0};
             },
             std::move(steps));
     }
@@ -245,6 +266,69 @@ TEST_F(SettingsDialog, CancelledBrowseKeepsTheEditText)
     EXPECT_TRUE(sawFileDialog);
     EXPECT_EQ(afterBrowse, "keep me.wav");
     EXPECT_EQ(std::string(Settings.soundFile), "keep me.wav");
+}
+
+// Whether a dialog of this thread with that caption is on screen.
+bool onScreen(const std::string& caption)
+{
+    for (HWND dialog : dialogsWithCaption(caption))
+        if (IsWindowVisible(dialog)) return true;
+    return false;
+}
+
+// The menu's "Settings..." while the dialog is open (at the first start it opens by
+// itself): the dialog on screen comes forward, no second one opens on top of it to
+// write its own values over the first's, and one Escape closes it.
+TEST_F(SettingsDialog, ASecondRequestBringsTheOpenDialogForward)
+{
+    std::size_t open = 0;
+    request({{dialogWithCaption(CAPTION),
+              [](HWND) {
+                  PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
+                  PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
+              }},
+             {dialogWithCaptionOnceHandled(CAPTION, mainWindow), [&](HWND dialog) {
+                  open = dialogsWithCaption(CAPTION).size();
+                  if (open == 1)
+                      pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_ESCAPE);
+                  else
+                      cancelEveryDialog();
+              }}});
+    EXPECT_EQ(open, 1u);
+    EXPECT_TRUE(dialogsWithCaption(CAPTION).empty());
+}
+
+// The game list opened from the tray while the settings are open runs inside the
+// settings dialog's loop. OK in the settings then saves at once and wakes the poller,
+// so the new name is asked for while the list is still open.
+TEST_F(SettingsDialog, OkWhileTheGameListIsOpenSavesAtOnce)
+{
+    RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY);
+    ResetEvent(wakeEvent);
+    bool woken = false;
+    std::string savedName;
+    request({{dialogWithCaption(CAPTION),
+              [](HWND dialog) {
+                  edit(dialog, "dora", "d.wav");
+                  PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+              }},
+             {[](HWND) { return onScreen("Games"); },
+              [](HWND) { clickButton(dialogsWithCaption(CAPTION).at(0), IDOK); }},
+             {[](HWND) { return !onScreen(CAPTION) && onScreen("Games"); },
+              [&](HWND) {
+                  woken = WaitForSingleObject(wakeEvent, 0) == WAIT_OBJECT_0;
+                  char name[USER_NAME_SIZE] = {};
+                  DWORD size = sizeof name;
+                  RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "UserName", RRF_RT_REG_SZ,
+                               nullptr, name, &size);
+                  savedName = name;
+                  HWND list = dialogsWithCaption("Games").at(0);
+                  pressKey(GetDlgItem(list, IDC_GAMELIST), VK_ESCAPE);
+              }}});
+    EXPECT_TRUE(woken);
+    EXPECT_EQ(savedName, "dora");
+    EXPECT_EQ(stored(), (Values{"dora", true, false, "d.wav"}));
+    EXPECT_TRUE(dialogsWithCaption("Games").empty());
 }
 
 }  // namespace

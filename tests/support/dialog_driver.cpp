@@ -23,6 +23,18 @@ BOOL CALLBACK findInputDialog(HWND window, LPARAM found)
     return TRUE;
 }
 
+struct CaptionSearch {
+    const std::string& caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK findDialogWithCaption(HWND window, LPARAM search)
+{
+    auto* s = reinterpret_cast<CaptionSearch*>(search);
+    if (isDialog(window) && windowText(window) == s->caption) s->found.push_back(window);
+    return TRUE;
+}
+
 BOOL CALLBACK cancelDialog(HWND window, LPARAM)
 {
     if (isDialog(window)) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
@@ -37,6 +49,16 @@ HWND activeDialog()
     EnumThreadWindows(GetCurrentThreadId(), findInputDialog, reinterpret_cast<LPARAM>(&found));
     return found;
 }
+
+std::vector<HWND> dialogsWithCaption(const std::string& caption)
+{
+    CaptionSearch search = {caption, {}};
+    EnumThreadWindows(GetCurrentThreadId(), findDialogWithCaption,
+                      reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void cancelEveryDialog() { EnumThreadWindows(GetCurrentThreadId(), cancelDialog, 0); }
 
 DialogDriver::DialogDriver(std::vector<DialogStep> steps, DWORD timeoutMs)
     : steps_(std::move(steps)), start_(GetTickCount()), timeoutMs_(timeoutMs)
@@ -60,18 +82,24 @@ void DialogDriver::tick()
 {
     if (busy_) return;
     busy_ = true;
-    if (next_ < steps_.size()) {
-        HWND dialog = activeDialog();
-        if (dialog && steps_[next_].ready(dialog)) {
-            steps_[next_].act(dialog);
-            ++next_;
-        } else if (!timedOut_ && GetTickCount() - start_ > timeoutMs_) {
-            timedOut_ = true;
-            ADD_FAILURE() << "dialog steps timed out at step " << next_ + 1 << " of "
-                          << steps_.size() << ", dialog now \"" << windowText(dialog) << "\"";
-            next_ = steps_.size();
-            EnumThreadWindows(GetCurrentThreadId(), cancelDialog, 0);
+    HWND dialog = activeDialog();
+    const bool stepsLeft = next_ < steps_.size();
+    if (stepsLeft && dialog && steps_[next_].ready(dialog)) {
+        steps_[next_].act(dialog);
+        ++next_;
+    } else if ((stepsLeft || dialog) && GetTickCount() - start_ > timeoutMs_) {
+        // Steps left undone, or a dialog still open after the last step: either way
+        // the dialog's loop would never return.
+        if (!timedOut_) {
+            ADD_FAILURE() << (stepsLeft
+                                  ? "dialog steps timed out at step " + std::to_string(next_ + 1) +
+                                        " of " + std::to_string(steps_.size())
+                                  : std::string("a dialog is still open after the last step"))
+                          << ", dialog now \"" << windowText(dialog) << "\"";
         }
+        timedOut_ = true;
+        next_ = steps_.size();
+        cancelEveryDialog();
     }
     busy_ = false;
 }
@@ -79,6 +107,14 @@ void DialogDriver::tick()
 std::function<bool(HWND)> dialogWithCaption(const std::string& caption)
 {
     return [caption](HWND dialog) { return windowText(dialog) == caption; };
+}
+
+std::function<bool(HWND)> dialogWithCaptionOnceHandled(const std::string& caption, HWND window)
+{
+    return [caption, window](HWND dialog) {
+        MSG pending;
+        return windowText(dialog) == caption && !PeekMessageA(&pending, window, 0, 0, PM_NOREMOVE);
+    };
 }
 
 std::function<bool(HWND)> dialogOtherThan(const std::string& caption)

@@ -5,8 +5,9 @@
 // step's condition. Steps post their button clicks and keys rather than send them, so
 // a nested modal loop never runs inside the timer callback.
 //
-// If the steps are not all done within the time limit, the test fails and every
-// dialog of the thread is cancelled, so a broken dialog cannot hang the test.
+// If the steps are not all done within the time limit, or a dialog is still open after
+// it, the test fails and every dialog of the thread is cancelled, so a broken dialog
+// cannot hang the test.
 #pragma once
 
 #include <windows.h>
@@ -49,9 +50,18 @@ INT_PTR runDialog(const std::function<INT_PTR()>& open, std::vector<DialogStep> 
 
 // The dialog of this thread that takes input now, or null.
 HWND activeDialog();
+// The dialogs of this thread with that caption: on screen or not (one not shown yet, or
+// ended and waiting for a dialog opened from its loop to close), taking input or not.
+std::vector<HWND> dialogsWithCaption(const std::string& caption);
+// Cancels every dialog of this thread: a step that finds the dialogs in a state it
+// cannot go on from ends them all, so that the test fails instead of hanging.
+void cancelEveryDialog();
 
 // Step conditions.
 std::function<bool(HWND)> dialogWithCaption(const std::string& caption);
+// That dialog, once the messages posted to window have all been handled (requests
+// that a step posted to the program's window, say).
+std::function<bool(HWND)> dialogWithCaptionOnceHandled(const std::string& caption, HWND window);
 // Another dialog (a common dialog opened from ours), once the focus is in one of its controls.
 std::function<bool(HWND)> dialogOtherThan(const std::string& caption);
 
