@@ -4,14 +4,13 @@
 #include <commctrl.h>
 #include <sddl.h>
 
-#include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "app/globals.h"
 #include "app/wndproc.h"
 #include "poller/poller.h"
 #include "res/resource.h"
+#include "settings/settings_path.h"
 #include "settings/settings_win.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
@@ -29,67 +28,69 @@ HICON loadIcon(int id, int width, int height)
         LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, width, height, LR_SHARED));
 }
 
-// The name that stands for the settings store this copy is going to use, in the Global
-// namespace, so that a console and a remote session of one user share it:
-// - a settings file by its volume serial number and file index, which are the same
-//   however its folder is reached (a junction, a symbolic link, an 8.3 short name, a
-//   mapped drive, a UNC path). Opening it asks for no access to its contents: that is
-//   enough for its identity and works where reading is not allowed.
-// - a settings file that cannot be opened (a folder named Turnbell.ini, no rights) by
-//   its full path, lowered since Windows paths ignore case, and hashed since an object
-//   name may not hold its backslashes or its length;
-// - the registry key by the user's SID (another user has a key of his own; a user
-//   name can change).
-std::string settingsStoreName()
+// The user this process runs as: the SID from its token, and the same as text.
+struct ProcessUser {
+    alignas(TOKEN_USER) char token[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    PSID sid = nullptr;  // null when the token could not be read
+    std::string text;
+};
+
+void readProcessUser(ProcessUser& user)
 {
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD size = sizeof user.token;
+    if (GetTokenInformation(token, TokenUser, user.token, size, &size)) {
+        user.sid = reinterpret_cast<TOKEN_USER*>(user.token)->User.Sid;
+        char* text = nullptr;
+        if (ConvertSidToStringSidA(user.sid, &text)) {
+            user.text = text;
+            LocalFree(text);
+        }
+    }
+    CloseHandle(token);
+}
+
+// The name that stands for the settings store this copy is going to use, from what
+// Windows tells of the file (settingsStoreObjectName decides). Opening the file asks
+// for no access to its contents: that is enough for its identity and works where
+// reading is not allowed.
+std::string settingsStoreName(const std::string& userSid)
+{
+    SettingsStoreIdentity store = {};
+    store.userSid = userSid.c_str();
     char path[SETTINGS_PATH_SIZE];
-    if (!findSettingsFile(path)) {
-        std::string user;
-        HANDLE token;
-        if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-            alignas(TOKEN_USER) char buffer[256];
-            DWORD size = sizeof buffer;
-            char* sid = nullptr;
-            if (GetTokenInformation(token, TokenUser, buffer, size, &size) &&
-                ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
-                user = sid;
-                LocalFree(sid);
+    store.inFile = findSettingsFile(path);
+    if (store.inFile) {
+        HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            BY_HANDLE_FILE_INFORMATION identity;
+            store.fileOpened = GetFileInformationByHandle(file, &identity);
+            CloseHandle(file);
+            if (store.fileOpened) {
+                store.volumeSerial = identity.dwVolumeSerialNumber;
+                store.indexHigh = identity.nFileIndexHigh;
+                store.indexLow = identity.nFileIndexLow;
             }
-            CloseHandle(token);
         }
-        return "Global\\Turnbell settings in the registry of " + user;
+        CharLowerA(path);  // Windows paths ignore case
+        store.loweredPath = path;
     }
-    char name[128];
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    BY_HANDLE_FILE_INFORMATION identity;
-    if (file != INVALID_HANDLE_VALUE) {
-        const bool known = GetFileInformationByHandle(file, &identity);
-        CloseHandle(file);
-        if (known) {
-            std::snprintf(name, sizeof name, "Global\\Turnbell settings file %08lx-%08lx%08lx",
-                          identity.dwVolumeSerialNumber, identity.nFileIndexHigh,
-                          identity.nFileIndexLow);
-            return name;
-        }
-    }
-    CharLowerA(path);
-    std::uint64_t hash = 14695981039346656037u;  // FNV-1a, 64 bits
-    for (const char* p = path; *p; ++p) {
-        hash = (hash ^ static_cast<unsigned char>(*p)) * 1099511628211u;
-    }
-    std::snprintf(name, sizeof name, "Global\\Turnbell settings path %016llx",
-                  static_cast<unsigned long long>(hash));
-    return name;
+    return settingsStoreObjectName(store);
 }
 
 // One copy per settings store. Two copies on the same settings would poll twice and
 // alert twice, and each would save its own settings at exit over the other's. A named
-// mutex, held until the process ends, stands for the store. False when another copy
-// holds it.
+// mutex, held until the process ends, stands for the store. It lives in the Global
+// namespace, so that a console and a remote session of one user share it. False when
+// another copy holds it.
 bool claimSettingsStore()
 {
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, settingsStoreName().c_str());
+    ProcessUser user;
+    readProcessUser(user);
+    const std::string name = "Global\\" + settingsStoreName(user.text);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
     const DWORD error = GetLastError();
     if (!mutex) {
         return error != ERROR_ACCESS_DENIED;  // it exists, made by a copy with other rights

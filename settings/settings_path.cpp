@@ -1,5 +1,6 @@
 #include "settings/settings_path.h"
 
+#include <cstdio>
 #include <cstring>
 
 bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize)
@@ -44,4 +45,27 @@ bool takeStoredText(const char* data, std::size_t size, char* field, std::size_t
     }
     field[length] = '\0';
     return true;
+}
+
+std::string settingsStoreObjectName(const SettingsStoreIdentity& store)
+{
+    if (!store.inFile) {
+        return std::string("Turnbell settings in the registry of ") + store.userSid;
+    }
+    char name[64];
+    if (store.fileOpened && (store.indexHigh != 0 || store.indexLow != 0)) {
+        std::snprintf(name, sizeof name, "Turnbell settings file %08x-%08x%08x",
+                      static_cast<unsigned>(store.volumeSerial),
+                      static_cast<unsigned>(store.indexHigh),
+                      static_cast<unsigned>(store.indexLow));
+        return name;
+    }
+    // Hashed, since an object name may hold neither the path's backslashes nor its length.
+    std::uint64_t hash = 14695981039346656037u;  // FNV-1a, 64 bits
+    for (const char* p = store.loweredPath; *p; ++p) {
+        hash = (hash ^ static_cast<unsigned char>(*p)) * 1099511628211u;
+    }
+    std::snprintf(name, sizeof name, "Turnbell settings path %016llx",
+                  static_cast<unsigned long long>(hash));
+    return name;
 }

@@ -1,9 +1,12 @@
-// Pure pieces of the settings store: where the settings file lives and which stored
-// registry text may be taken into a settings field. No Windows headers here, so the
-// rules can be checked on their own.
+// Pure pieces of the settings store: where the settings file lives, which stored
+// registry text may be taken into a settings field, and the name that stands for the
+// store while a copy runs on it. No Windows headers here, so the rules can be checked
+// on their own.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 // Room for the settings file path, the terminating NUL included (MAX_PATH).
 constexpr std::size_t SETTINGS_PATH_SIZE = 260;
@@ -25,3 +28,22 @@ bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize
 // Otherwise, and when the value holds no bytes at all (not even a NUL), field is left
 // unchanged and the result is false: the setting keeps its default.
 bool takeStoredText(const char* data, std::size_t size, char* field, std::size_t fieldSize);
+
+// What startup found out about the settings store it is going to use.
+struct SettingsStoreIdentity {
+    bool inFile;      // a Turnbell.ini selects the store; otherwise the registry does
+    bool fileOpened;  // the file opened and told its volume serial number and index
+    std::uint32_t volumeSerial;
+    std::uint32_t indexHigh;
+    std::uint32_t indexLow;
+    const char* loweredPath;  // the settings file's full path in lower case
+    const char* userSid;      // the user's SID as text ("S-1-5-21-...")
+};
+
+// The name of the object that stands for the store, without its namespace. A file is
+// known by its volume serial number and file index, which stay the same however its
+// folder is reached. Serial 0 is a real serial (Wine's drive Z: has it), but index 0 is
+// what some network redirectors report for every file: such a file, like one that
+// could not be opened, is known by its lowered path, and so only under that spelling.
+// The registry is known by the user's SID.
+std::string settingsStoreObjectName(const SettingsStoreIdentity& store);

@@ -45,4 +45,41 @@ TEST(SettingsFilePath, NeverWritesPastTheBuffer)
     EXPECT_STREQ(out, "C:\\Turnbell.ini");
 }
 
+TEST(SettingsStoreName, KnowsAFileByItsIndexUnlessThereIsNoneAndTheRegistryByTheUser)
+{
+    const char ann[] = "\\\\server\\games\\ann\\turnbell.ini";
+    const char bob[] = "\\\\server\\games\\bob\\turnbell.ini";
+    const char local[] = "c:\\users\\ann\\turnbell.ini";
+    const char sid[] = "S-1-5-21-1004336348-1177238915-682003330-1001";
+    const struct {
+        const char* what;
+        SettingsStoreIdentity store;
+        const char* name;
+    } cases[] = {
+        // A redirector that reports index 0 for every file: two folders, two names.
+        {"index 0, one folder",
+         {true, true, 0x5a5a5a5a, 0, 0, ann, sid},
+         "Turnbell settings path 427485b3b591ae84"},
+        {"index 0, another folder",
+         {true, true, 0x5a5a5a5a, 0, 0, bob, sid},
+         "Turnbell settings path 13c1df34d73fdffc"},
+        // Wine's drive Z: has serial 0 and real indexes.
+        {"serial 0",
+         {true, true, 0, 7, 0x123, local, sid},
+         "Turnbell settings file 00000000-0000000700000123"},
+        {"only the high half of the index",
+         {true, true, 0x5a5a5a5a, 1, 0, local, sid},
+         "Turnbell settings file 5a5a5a5a-0000000100000000"},
+        {"a file that could not be opened",
+         {true, false, 0, 7, 0x123, local, sid},
+         "Turnbell settings path 74127e042c34c01b"},
+        {"the registry",
+         {false, false, 0, 0, 0, "", sid},
+         "Turnbell settings in the registry of S-1-5-21-1004336348-1177238915-682003330-1001"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(settingsStoreObjectName(c.store), c.name) << c.what;
+    }
+}
+
 }  // namespace
