@@ -80,22 +80,50 @@ std::string settingsStoreName(const std::string& userSid)
     return settingsStoreObjectName(store);
 }
 
-// One copy per settings store. Two copies on the same settings would poll twice and
-// alert twice, and each would save its own settings at exit over the other's. A named
-// mutex, held until the process ends, stands for the store. It lives in the Global
-// namespace, so that a console and a remote session of one user share it. False when
-// another copy holds it.
+// The private namespace's boundary name, and the prefix under which this process
+// reaches the objects in it.
+const wchar_t USER_NAMESPACE[] = L"Turnbell";
+
+// One copy per settings store and user. Two copies on the same settings would poll
+// twice and alert twice, and each would save its own settings at exit over the
+// other's. A named mutex, held until the process ends, stands for the store. False
+// only when another copy of this user holds it: whatever keeps this copy from
+// making or opening the mutex may be another user's doing, and never ends it.
 bool claimSettingsStore()
 {
     ProcessUser user;
     readProcessUser(user);
-    const std::string name = "Global\\" + settingsStoreName(user.text);
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
-    const DWORD error = GetLastError();
-    if (!mutex) {
-        return error != ERROR_ACCESS_DENIED;  // it exists, made by a copy with other rights
+    std::string name = settingsStoreName(user.text);
+    // The mutex lives in a private namespace whose boundary holds the user's SID: only
+    // a process of this user can create or open it, so no other user can take the name
+    // first. Wine has no private namespaces: its CreateBoundaryDescriptorW returns null
+    // (leaving the last error as it was), and calling AddSIDToBoundaryDescriptor there
+    // ends the process in Wine's debugger, so the result is checked before anything
+    // else. Every Wine process runs as the one Unix user, so the Global namespace
+    // shared by all of them is as safe there.
+    HANDLE boundary = CreateBoundaryDescriptorW(USER_NAMESPACE, 0);
+    if (boundary) {
+        HANDLE space = nullptr;
+        if (user.sid && AddSIDToBoundaryDescriptor(&boundary, user.sid)) {
+            space = CreatePrivateNamespaceW(nullptr, boundary, USER_NAMESPACE);
+            if (!space && GetLastError() == ERROR_ALREADY_EXISTS) {
+                space = OpenPrivateNamespaceW(boundary, USER_NAMESPACE);
+            }
+        }
+        DeleteBoundaryDescriptor(boundary);
+        if (!space) {
+            return true;  // unguarded rather than stopped by what someone else made
+        }
+        // space stays open until the process ends: the namespace, and the mutex's name
+        // in it, last only while a process holds it.
+        name = "Turnbell\\" + name;
+    } else {
+        name = "Global\\" + name;
     }
-    return error != ERROR_ALREADY_EXISTS;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    // No mutex at all (ERROR_ACCESS_DENIED: another user made an object of that name in
+    // the Global namespace) lets this copy run too.
+    return !mutex || GetLastError() != ERROR_ALREADY_EXISTS;
 }
 
 bool registerMainClass()
