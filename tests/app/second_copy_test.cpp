@@ -1,7 +1,8 @@
 // A second Turnbell.exe on the settings of one already running ends at once, without a
 // window, a request or a save; a copy on settings of its own runs beside it. The real
-// program is started in folders of this test's own. Every copy has an empty user name,
-// so none of them ever polls.
+// program is started in folders of this test's own, one of them reached through a
+// symbolic link that tests/app/with-linked-folder.sh makes. Every copy has an empty
+// user name, so none of them ever polls.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -114,14 +115,20 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
     // A folder named Turnbell.ini selects file mode too, but cannot be opened as a file.
     const std::string folderFolder = scratchFolder("folder");
     CreateDirectoryA((folderFolder + "\\Turnbell.ini").c_str(), nullptr);
+    char linked[MAX_PATH] = "";
+    ASSERT_NE(GetEnvironmentVariableA("TURNBELL_LINKED_FOLDER", linked, sizeof linked), 0u)
+        << "run through tests/app/with-linked-folder.sh";
+    const std::string linkedFileFolder = std::string(linked) + "\\store";
+    std::ofstream(linkedFileFolder + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
     const int before = mainWindows();
 
-    // The first copies: one on the registry, one on a settings file, one on a folder
+    // The first copies: one on the registry, two on settings files, one on a folder
     // named as the settings file.
     start(registryFolder);
     start(fileFolder);
+    start(linkedFileFolder);
     start(folderFolder);
-    ASSERT_TRUE(waitForWindows(before + 3, 30000));
+    ASSERT_TRUE(waitForWindows(before + 4, 30000));
 
     const struct {
         const char* what;
@@ -131,11 +138,13 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
         {"the registry, from another folder with no settings file", scratchFolder("registry-2"),
          true},
         {"the same settings file, its folder named in upper case", fileFolderUpper, true},
+        {"the same settings file, its folder reached through a symbolic link",
+         std::string(linked) + "\\link", true},
         {"the same settings file, reached by its folder's short name", fileFolderShort, true},
         {"the same folder named as the settings file", folderFolder, true},
         {"a settings file of its own", otherFileFolder, false},
     };
-    int expected = before + 3;
+    int expected = before + 4;
     for (const auto& c : cases) {
         const HANDLE copy = start(c.folder);
         if (c.ends) {
@@ -153,6 +162,7 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
     }
     // The copies that ended saved nothing: the settings are as the test wrote them.
     EXPECT_EQ(readFile(fileFolder + "\\Turnbell.ini"), SETTINGS_FILE);
+    EXPECT_EQ(readFile(linkedFileFolder + "\\Turnbell.ini"), SETTINGS_FILE);
     EXPECT_FALSE(registryUserNameStored());
 }
 
