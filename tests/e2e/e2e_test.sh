@@ -99,19 +99,47 @@ tb_wait 8 icon_faded || fail "the flashing icon did not fade back from green"
 tb_wait 8 icon_green || fail "the flashing icon did not turn green a second time"
 step "the pulse faded and turned green again"
 
-# A double-click on the icon stops the flash and opens the game list.
-tb_click_icon "$cx" "$cy" --repeat 2 --delay 80 1
-tb_wait 10 tb_window_shown "Games" || must "a double-click on the icon did not open the game list"
-step "the game list is open"
+# The tray menu opens beside the pointer; its items are clicked where they are drawn.
+open_menu() {
+  tb_open_menu "$cx" "$cy" "$work" || must "a right click on the icon did not open the menu"
+  read -r mx my mw mh <<<"$tb_menu"
+  [ "$mh" -ge 100 ] && [ "$mw" -ge 100 ] || must "the menu is only ${mw}x$mh"
+}
 icon_is_normal() {
   tb_shot "$work/stopped.png"
   [ "$(tb_region_stats "$work/stopped.png" "$iw" "$ih" "$ix" "$iy")" = "$normal" ]
 }
-tb_wait 5 icon_is_normal || fail "the flash went on after the double-click"
 # A flash frame still in flight, or a timer left running, would show in the next frames.
-for _ in 1 2 3 4 5; do
-  icon_is_normal || { fail "the icon changed again after the flash had stopped"; break; }
-done
+pulse_stopped() {
+  tb_wait 5 icon_is_normal || { fail "the flash went on after the $1"; return; }
+  for _ in 1 2 3 4 5; do
+    icon_is_normal || { fail "the icon changed again after the $1 had stopped the flash"; return; }
+  done
+}
+
+# A right-click on the pulsing icon opens the menu and stops the pulse.
+open_menu
+pulse_stopped right-click
+step "a right-click opened the menu and stopped the pulse"
+
+# The menu's "Settings...", then Enter: the save makes Turnbell ask at once, and game
+# 7004, new on the site and waiting for Ann, makes the icon pulse again.
+tb_site_scenario "$here/scenario-later.json" || must "the test site took no new scenario"
+tb_click_menu_item settings
+tb_wait 10 tb_window_shown "Turnbell settings:" || must "Settings... did not open the settings dialog"
+dialog=$(tb_window "Turnbell settings:")
+xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || xdotool windowfocus --sync "$dialog"
+xdotool key Return
+tb_wait 10 tb_window_gone "Turnbell settings:" || fail "Enter did not close the settings dialog"
+most_green=0
+tb_wait 15 icon_green || fail "the icon did not pulse for game 7004 ($most_green green pixels at most)"
+step "Settings... and Enter: a new waiting game made the icon pulse again"
+
+# A double-click on the icon stops the flash and opens the game list.
+tb_click_icon "$cx" "$cy" --repeat 2 --delay 80 1
+tb_wait 10 tb_window_shown "Games" || must "a double-click on the icon did not open the game list"
+step "the game list is open"
+pulse_stopped double-click
 
 # The waiting game stands first, on light red; the two others follow on white.
 games=$(tb_window "Games")
@@ -139,13 +167,6 @@ icon=$(tb_tray_icon "$work/tray.png")
 read -r ix iy iw ih cx cy <<<"$icon"
 step "TaskbarCreated brought the icon back at $ix,$iy"
 
-# The tray menu opens beside the pointer; its items are clicked where they are drawn.
-open_menu() {
-  tb_open_menu "$cx" "$cy" "$work" || must "a right click on the icon did not open the menu"
-  read -r mx my mw mh <<<"$tb_menu"
-  [ "$mh" -ge 100 ] && [ "$mw" -ge 100 ] || must "the menu is only ${mw}x$mh"
-}
-
 # "Play now" opens the game that waits for the user in the browser.
 open_menu
 step "menu at $mx,$my size ${mw}x$mh"
@@ -153,7 +174,7 @@ tb_click_menu_item playnow
 browsed() { grep -q . "$work/opened.txt" 2>/dev/null; }
 tb_wait 15 browsed || fail "Play now opened nothing"
 opened=$(head -n1 "$work/opened.txt" 2>/dev/null)
-[ "$opened" = "$site/partie.php?id=7002" ] || fail "Play now opened \"$opened\""
+[ "$opened" = "$site/partie.php?id=7004" ] || fail "Play now opened \"$opened\""
 step "Play now opened $opened"
 
 # The menu's "E&xit" ends the program with exit code 0 and the settings are kept.

@@ -7,6 +7,7 @@
 #                                  port 80 by default, over HTTPS with CERT and KEY when
 #                                  given; waits until it listens (and for the port)
 #   tb_site_stop
+#   tb_site_scenario FILE          the running site's scenario becomes FILE's
 #   tb_stop VARIABLE               ends the process whose pid VARIABLE holds (by that pid)
 #   tb_search_count LOG            search requests received so far
 #   tb_desktop NAME WxH            make every program of this prefix open in one virtual
@@ -23,10 +24,11 @@
 #                                  centre x y
 #   tb_region_stats FILE W H X Y   mean red, green and blue of a region, 0-255
 #   tb_open_menu X Y DIR           right-clicks the icon, waits for the menu: tb_menu="x y w h"
-#   tb_click_menu_item ITEM        clicks "playnow" or "exit" in that menu
+#   tb_click_menu_item ITEM        clicks "playnow", "settings" or "exit" in that menu
 
 TB_IMAGEMAGICK=/usr/bin        # ImageMagick's convert and import
 tb_site_pid=""
+tb_site_url=""
 tb_turnbell_pid=""
 tb_turnbell_status=""
 TB_DESKTOP_W=1000
@@ -70,6 +72,7 @@ tb_site_start() {
     tb_wait 10 tb_site_settled "$out"
     if grep -q '^listening ' "$out"; then
       rm -f "$out"
+      tb_site_url="$([ -n "$cert" ] && echo https || echo http)://127.0.0.1:$port"
       return 0
     fi
     tb_site_stop
@@ -96,6 +99,16 @@ tb_stop() {
 }
 
 tb_site_stop() { tb_stop tb_site_pid; }
+
+# The control request goes to 127.0.0.1, which the site's certificate does not name.
+tb_site_scenario() {
+  "$TURNBELL_TOOLS/python3" - "$tb_site_url/_control/scenario" "$1" <<'PY'
+import ssl, sys, urllib.request
+with open(sys.argv[2], "rb") as scenario:
+    request = urllib.request.Request(sys.argv[1], data=scenario.read(), method="POST")
+urllib.request.urlopen(request, context=ssl._create_unverified_context(), timeout=10).read()
+PY
+}
 
 tb_search_count() {
   [ -f "$1" ] || { echo 0; return; }
@@ -215,15 +228,17 @@ tb_changed_box() {
   echo $(( BASH_REMATCH[3] + x )) $(( BASH_REMATCH[4] + y )) "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
 }
 
-# Clicks an item of the tray menu that tb_open_menu found: "playnow" or "exit". Wine
-# gives a tray menu no keyboard focus in the virtual desktop, so items are clicked as a
-# person would: the first item's middle lies 10 pixels below the menu's top and each
-# further item 17 pixels lower; the last one, "E&xit", lies 12 pixels above its bottom.
+# Clicks an item of the tray menu that tb_open_menu found: "playnow", "settings" or
+# "exit". Wine gives a tray menu no keyboard focus in the virtual desktop, so items are
+# clicked as a person would: the first item's middle lies 10 pixels below the menu's top,
+# each further item 17 pixels lower and a separator 8; the last one, "E&xit", lies 12
+# pixels above its bottom.
 tb_click_menu_item() {
   local mx my mw mh y
   read -r mx my mw mh <<<"$tb_menu"
   case $1 in
     playnow) y=$((my + 10 + 17)) ;;
+    settings) y=$((my + 10 + 3 * 17 + 8)) ;;
     exit) y=$((my + mh - 12)) ;;
     *) echo "tb_click_menu_item: no item $1" >&2; return 1 ;;
   esac
