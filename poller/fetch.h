@@ -6,6 +6,7 @@
 #include <wininet.h>
 
 #include <string>
+#include <vector>
 
 #include "poller/reply.h"
 
@@ -48,24 +49,42 @@ struct SearchSite {
 // or, in a build for an HTTPS site, over HTTPS on port 443.
 extern const SearchSite BUILT_IN_SITE;
 
+// An HTTPS site's redirects are followed at most this often; a further redirect stands
+// as the reply.
+constexpr int MAX_REDIRECTS = 5;
+
 // What became of one search request, in more detail than fetchSearchPage keeps.
 struct SearchOutcome {
-    DWORD error = 0;         // GetLastError() of the WinINet call that failed, or 0
-    DWORD status = 0;        // the reply's HTTP status, or 0 when none was read
-    int bytes = 0;           // reply bytes in the buffer: read only after a status of 200-299
-    bool moreBytes = false;  // the reply went on past a full buffer (when asked to tell)
-    std::string url;         // the address the reply came from, redirects followed
-    std::string location;    // where a redirect (status 300-399) points, when it says
+    DWORD error = 0;           // GetLastError() of the WinINet call that failed, or 0
+    DWORD status = 0;          // the reply's HTTP status, or 0 when none was read
+    int bytes = 0;             // reply bytes in the buffer: read only after a status of 200-299
+    bool cut = false;          // the reply broke off: a read failed, or fewer bytes came than
+                               // its Content-Length announced (the buffer not full)
+    DWORD announcedBytes = 0;  // its Content-Length, or 0 when it announced none
+    bool moreBytes = false;    // the reply went on past a full buffer (when asked to tell)
+    std::string url;           // the address the reply came from, redirects followed
+    // Each address the request was sent on to, in order. An HTTPS site's redirects are
+    // followed here, so every one is known; WinINet follows a plain site's itself, and
+    // then only the last, url, is.
+    std::vector<std::string> redirects;
+    // A redirect took the search on without its form: an HTTPS site's 301, 302 or 303,
+    // which is followed as a GET, as WinINet does; and any redirect that WinINet
+    // followed itself, since under Wine it drops the form on a 307 too.
+    bool formLost = false;
+    // Where a redirect pointed (its Location header) when it was not followed: the
+    // final reply's, or the address refused as not HTTPS.
+    std::string location;
 };
 
-// The search request itself: posts the form, follows redirects as WinINet does, reads
-// the status and, for a status of 200-299, the reply, exactly as fetchSearchPage
-// describes, and says what happened. A body too long for the buffer is not sent (error
-// ERROR_INSUFFICIENT_BUFFER). A secure site's request that was sent on to plain HTTP
-// is refused before its reply is read (error ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR):
-// WinINet under Wine follows such a redirect and clears the secure flag, and a build
-// for an HTTPS site must never act on a page that came over plain HTTP. With
-// tellMoreBytes, a full buffer is followed by the read of one more byte, to tell
+// The search request itself: posts the form, follows redirects, reads the status and,
+// for a status of 200-299, the reply, exactly as fetchSearchPage describes, and says
+// what happened. A body too long for the buffer is not sent (error
+// ERROR_INSUFFICIENT_BUFFER). A plain site's redirects are WinINet's to follow. An HTTPS
+// site's are followed here (at most MAX_REDIRECTS), only to https:// addresses, each
+// host's certificate checked: a 307 or 308 sends the same POST again, body included,
+// and a 301, 302 or 303 a GET, as WinINet would. A redirect to any other scheme fails
+// the request (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) before anything is sent there.
+// With tellMoreBytes, a full buffer is followed by the read of one more byte, to tell
 // whether the reply went on (the poll never waits for that).
 SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName,
                                 bool tellMoreBytes = false);
@@ -73,7 +92,8 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
 // Posts the search form for encodedName (made by urlEncodeForm) to the site and reads
 // at most REPLY_BUFFER_SIZE bytes of the reply into buffer, which must hold
 // REPLY_BUFFER_SIZE bytes. Returns the number of reply bytes, from MIN_REPLY_SIZE to
-// REPLY_BUFFER_SIZE, or -1 on any failure. The bytes are not NUL-terminated. Blocks
-// until the exchange ends; a cleared pollerRunning ends the read after the read in
-// progress.
+// REPLY_BUFFER_SIZE, or -1 on any failure, a reply that broke off included: its bytes
+// are not a page, and a game missing from them would count as newly waiting once it
+// came back. The bytes are not NUL-terminated. Blocks until the exchange ends; a
+// cleared pollerRunning ends the read after the read in progress.
 int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName);

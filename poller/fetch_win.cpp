@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "poller/redirect.h"
 #include "poller/running.h"
 #include "site_config.h"
 
@@ -24,37 +25,54 @@ void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 }
 
 // Reads the reply into buffer until it ends, the buffer is full, a read fails or the
-// poller is told to stop; returns the number of bytes kept. A failed read keeps what
-// came before it; the bytes of a read that returns after the stop are not counted.
+// poller is told to stop; returns the number of bytes read. The bytes of a read that
+// returns after the stop are not counted. A reply that breaks off, through a failed
+// read or short of the Content-Length it announced, is marked cut, unless the stop
+// ended the read (a reply on its way during the stop is never delivered anyway).
 // Each read asks only for what has already arrived: a blocking read of the whole
 // remaining space would wait for the buffer to fill, so a stop would not be seen
-// until the reply ended, and a server that stalls mid-reply would take every byte
-// read so far down with the failed read.
-int readReply(HINTERNET request, char* buffer, bool* moreBytes)
+// until the reply ended.
+int readReply(HINTERNET request, char* buffer, bool tellMoreBytes, SearchOutcome& outcome)
 {
+    DWORD announced = 0;
+    DWORD size = sizeof announced;
+    if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
+                       &size, nullptr))
+        outcome.announcedBytes = announced;
     char* position = buffer;
     DWORD remaining = REPLY_BUFFER_SIZE;
+    bool failed = false;
+    bool stopped = false;
     while (remaining > 0) {
         DWORD available = 0;
-        if (!InternetQueryDataAvailable(request, &available, 0, 0)) break;
         DWORD bytesRead = 0;
-        if (!InternetReadFile(request, position, available < remaining ? available : remaining,
-                              &bytesRead))
+        if (!InternetQueryDataAvailable(request, &available, 0, 0) ||
+            !InternetReadFile(request, position, available < remaining ? available : remaining,
+                              &bytesRead)) {
+            failed = true;
             break;
-        if (!pollerRunning) break;
+        }
+        if (!pollerRunning) {
+            stopped = true;
+            break;
+        }
         if (bytesRead == 0) break;
         position += bytesRead;
         remaining -= bytesRead;
     }
-    if (moreBytes && remaining == 0) {
+    const int count = static_cast<int>(position - buffer);
+    outcome.cut =
+        !stopped && remaining > 0 && (failed || static_cast<DWORD>(count) < outcome.announcedBytes);
+    if (tellMoreBytes && remaining == 0) {
         char extra;
         DWORD extraRead = 0;
-        *moreBytes = InternetReadFile(request, &extra, 1, &extraRead) && extraRead == 1;
+        outcome.moreBytes = InternetReadFile(request, &extra, 1, &extraRead) && extraRead == 1;
     }
-    return static_cast<int>(position - buffer);
+    return count;
 }
 
-// The address the request's reply comes from, after any redirect.
+// The request's address: where it goes before it is sent, and where its reply came
+// from, after any redirect WinINet followed, once it has been.
 std::string requestUrl(HINTERNET request)
 {
     char url[INTERNET_MAX_URL_LENGTH];
@@ -63,15 +81,55 @@ std::string requestUrl(HINTERNET request)
     return std::string(url, strnlen(url, sizeof url));
 }
 
-// Whether the reply to a sent request comes over HTTPS: its final address says https,
-// or, when the address cannot be had, its connection says it is secure.
-bool cameOverHttps(HINTERNET request, const std::string& url)
+std::string locationOf(HINTERNET request)
 {
-    if (!url.empty()) return url.compare(0, 8, "https://") == 0;
-    DWORD flags = 0;
-    DWORD size = sizeof flags;
-    return InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size) &&
-           (flags & SECURITY_FLAG_SECURE);
+    char location[INTERNET_MAX_URL_LENGTH];
+    DWORD size = sizeof location;
+    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
+        return std::string();
+    return std::string(location, size);
+}
+
+bool isRedirect(DWORD status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// One request of the search, from its connection to its status: the form POSTed (with
+// the body in buffer) or, after a redirect that drops it, a GET. openedUrl is the
+// address the request was opened for. False when a WinINet call failed; GetLastError()
+// then says why. The handles are the caller's to close, whatever the result.
+bool sendOne(const SearchSite& site, const SiteAddress& address, bool post, char* buffer,
+             int bodyLength, HINTERNET& connection, HINTERNET& request, std::string& openedUrl,
+             DWORD& status)
+{
+    connection = InternetConnectA(internetSession, address.host.c_str(), address.port, nullptr,
+                                  nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!connection) return false;
+    // Set on the connection: WinINet under Wine ignores them on the session, and the
+    // request handle takes them from here.
+    setTimeout(connection, INTERNET_OPTION_CONNECT_TIMEOUT, site.timeouts.connectMs);
+    setTimeout(connection, INTERNET_OPTION_SEND_TIMEOUT, site.timeouts.sendMs);
+    setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, site.timeouts.receiveMs);
+
+    const char* acceptTypes[] = {"*/*", nullptr};
+    // Over HTTPS WinINet checks the certificate; no flag here ever switches that off,
+    // and a certificate it refuses fails the request like any other error. An HTTPS
+    // site's redirects are not WinINet's to follow: the caller follows them.
+    DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
+    if (site.secure) flags |= INTERNET_FLAG_SECURE | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    request = HttpOpenRequestA(connection, post ? "POST" : "GET", address.path.c_str(),
+                               REQUEST_VERSION, nullptr, acceptTypes, flags, 0);
+    if (!request) return false;
+    openedUrl = requestUrl(request);
+    if (post)
+        HttpAddRequestHeadersA(request, FORM_CONTENT_TYPE, static_cast<DWORD>(-1),
+                               HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    DWORD statusSize = sizeof(status);
+    return HttpSendRequestA(request, nullptr, 0, post ? buffer : nullptr,
+                            post ? static_cast<DWORD>(bodyLength) : 0) &&
+           HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &statusSize, nullptr);
 }
 
 }  // namespace
@@ -80,68 +138,69 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
                                 bool tellMoreBytes)
 {
     SearchOutcome outcome;
-    HINTERNET request = nullptr;
-    HINTERNET connection = InternetConnectA(internetSession, site.host, site.port, nullptr, nullptr,
-                                            INTERNET_SERVICE_HTTP, 0, 0);
-    if (connection) {
-        // Set on the connection: WinINet under Wine ignores them on the session, and the
-        // request handle takes them from here.
-        setTimeout(connection, INTERNET_OPTION_CONNECT_TIMEOUT, site.timeouts.connectMs);
-        setTimeout(connection, INTERNET_OPTION_SEND_TIMEOUT, site.timeouts.sendMs);
-        setTimeout(connection, INTERNET_OPTION_RECEIVE_TIMEOUT, site.timeouts.receiveMs);
-
-        const char* acceptTypes[] = {"*/*", nullptr};
-        // Over HTTPS WinINet checks the certificate; no flag here ever switches that off,
-        // and a certificate it refuses fails the request like any other error.
-        DWORD flags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
-        if (site.secure) flags |= INTERNET_FLAG_SECURE;
-        request = HttpOpenRequestA(connection, "POST", SEARCH_PATH, REQUEST_VERSION, nullptr,
-                                   acceptTypes, flags, 0);
+    // The body is written into the reply buffer, where it stays until a reply of 200-299
+    // is read over it, so that a redirect can send it again; one that does not fit is
+    // not sent.
+    const int bodyLength =
+        std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
+    if (bodyLength < 0 || bodyLength >= REPLY_BUFFER_SIZE) {
+        outcome.error = ERROR_INSUFFICIENT_BUFFER;
+        return outcome;
     }
-    if (!request) {
-        outcome.error = GetLastError();
-    } else {
-        // The body is written into the reply buffer; one that does not fit is not sent.
-        const int bodyLength =
-            std::snprintf(buffer, REPLY_BUFFER_SIZE, SEARCH_BODY_FORMAT, encodedName);
-        HttpAddRequestHeadersA(request, FORM_CONTENT_TYPE, static_cast<DWORD>(-1),
-                               HTTP_ADDREQ_FLAG_REPLACE | HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    SiteAddress address = {site.host, site.port, SEARCH_PATH};
+    bool post = true;
+    for (int hops = 0;; ++hops) {
+        HINTERNET connection = nullptr;
+        HINTERNET request = nullptr;
         DWORD status = 0;
-        DWORD statusSize = sizeof(status);
-        if (bodyLength < 0 || bodyLength >= REPLY_BUFFER_SIZE) {
-            outcome.error = ERROR_INSUFFICIENT_BUFFER;
-        } else if (!HttpSendRequestA(request, nullptr, 0, buffer, static_cast<DWORD>(bodyLength)) ||
-                   !HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                                   &status, &statusSize, nullptr)) {
+        std::string openedUrl;
+        bool followed = false;
+        if (!sendOne(site, address, post, buffer, bodyLength, connection, request, openedUrl,
+                     status)) {
             outcome.error = GetLastError();
         } else {
-            outcome.url = requestUrl(request);
-            if (site.secure && !cameOverHttps(request, outcome.url)) {
-                // Sent on to plain HTTP: not one byte of that reply is read.
-                outcome.error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
-            } else {
-                outcome.status = status;
-                if (isSuccessStatus(status))
-                    outcome.bytes =
-                        readReply(request, buffer, tellMoreBytes ? &outcome.moreBytes : nullptr);
-                if (status / 100 == 3) {
-                    char location[1024];
-                    DWORD size = sizeof location;
-                    if (HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
-                        outcome.location.assign(location, size);
+            const std::string location = status / 100 == 3 ? locationOf(request) : std::string();
+            if (site.secure && isRedirect(status) && hops < MAX_REDIRECTS && !location.empty()) {
+                switch (resolveSecureRedirect(address, location, address)) {
+                case RedirectTarget::Follow:
+                    followed = true;
+                    outcome.redirects.push_back(secureUrl(address));
+                    // As WinINet does: a 307 or 308 sends the same request again, the
+                    // others turn a POST into a GET without the form.
+                    post = post && (status == 307 || status == 308);
+                    outcome.formLost = outcome.formLost || !post;
+                    break;
+                case RedirectTarget::NotHttps:
+                    outcome.error = ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR;
+                    outcome.location = location;
+                    break;
+                case RedirectTarget::Unusable:
+                    break;  // nowhere to go: the redirect stands as the reply
                 }
             }
+            if (!followed && outcome.error == 0) {
+                outcome.status = status;
+                outcome.location = location;
+                outcome.url = requestUrl(request);
+                if (!site.secure && outcome.url != openedUrl) {
+                    // WinINet followed the plain site's redirects itself.
+                    outcome.redirects.push_back(outcome.url);
+                    outcome.formLost = true;
+                }
+                if (isSuccessStatus(status))
+                    outcome.bytes = readReply(request, buffer, tellMoreBytes, outcome);
+            }
         }
+        if (request) InternetCloseHandle(request);
+        if (connection) InternetCloseHandle(connection);
+        if (!followed) return outcome;
     }
-    if (request) InternetCloseHandle(request);
-    if (connection) InternetCloseHandle(connection);
-    return outcome;
 }
 
 int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName)
 {
     // Only a status of 200-299 with a reply long enough to be a page counts.
     const SearchOutcome outcome = sendSearchRequest(site, buffer, encodedName);
-    const bool success = outcome.error == 0 && isSuccessStatus(outcome.status);
+    const bool success = outcome.error == 0 && isSuccessStatus(outcome.status) && !outcome.cut;
     return success && outcome.bytes >= MIN_REPLY_SIZE ? outcome.bytes : -1;
 }

@@ -63,7 +63,11 @@ Scenario (JSON object; every key is optional)
 Requests
   POST /index.php?p=recherche   the search: answered as the scenario says; the same at
                                 any folder (/moved/index.php?p=recherche), for a site that
-                                sends the search on to another address
+                                sends the search on to another address. A search without
+                                its form (a GET, or a POST whose body has no pLoginJ, as a
+                                redirect may leave it) is answered as a real site answers
+                                it: with the result page's title and no games, whatever
+                                the scenario says, and no scripted response is used up
   GET /index.php, /index.php?p=encours, partie.php?id=N (any path holding ?id=N)
                                 plain pages for the browser; other paths give 404
   POST /_control/scenario       replace the scenario with the JSON body; the list of
@@ -94,6 +98,7 @@ import ssl
 import sys
 import threading
 import time
+import urllib.parse
 from http import HTTPStatus
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -277,8 +282,12 @@ class SiteHandler(BaseHTTPRequestHandler):
             "headers": [[k, v] for k, v in self.headers.items()],
             "body": body.decode("latin-1"),
         }, bytes(self.rfile.data))
-        if self.command == "POST" and self.path.startswith("/") and self.path.endswith(SEARCH_PATH):
-            self.answer_search(self.state.next_response())
+        if self.path.startswith("/") and self.path.endswith(SEARCH_PATH):
+            form = urllib.parse.parse_qs(body.decode("latin-1"), keep_blank_values=True)
+            if self.command == "POST" and "pLoginJ" in form:
+                self.answer_search(self.state.next_response())
+            else:
+                self.answer_formless_search()
         else:
             self.answer_browser_page()
 
@@ -332,6 +341,11 @@ class SiteHandler(BaseHTTPRequestHandler):
                              "text/html")
         else:
             self.send_simple(404, plain_page("Not found", "Nothing here."), "text/html")
+
+    def answer_formless_search(self):
+        with self.state.lock:
+            title = self.state.scenario.get("title", "Recherche de parties")
+        self.send_simple(200, result_page({"title": title}, 0), "text/html; charset=iso-8859-1")
 
     def send_simple(self, status, body, content_type):
         head = self.status_line("HTTP/1.1", status)

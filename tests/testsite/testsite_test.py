@@ -135,6 +135,20 @@ class SitePages(unittest.TestCase):
             self.assertGreaterEqual(len(page), 100, kind)
             self.assertEqual(parse(page, "Ann"), [], kind)
 
+    def test_a_search_without_its_form_lists_no_games(self):
+        # As a real site answers a search that a redirect sent on without its form; a
+        # scripted answer waits for the next real search.
+        self.site.control("POST", "scenario", json.dumps(dict(SCENARIO, responses=[{"status": 500}])).encode())
+        for method, path, body in (("GET", "/index.php?p=recherche", None),
+                                   ("POST", "/moved/index.php?p=recherche", b""),
+                                   ("POST", "/index.php?p=recherche", b"pJeu=&pEtat=2&pPage=1")):
+            status, _, page = self.site.request(method, path, body)
+            self.assertEqual(status, 200, (method, path, body))
+            self.assertIn(b"Recherche de parties", page)
+            self.assertGreaterEqual(len(page), 100)
+            self.assertEqual(parse(page, "Ann"), [], (method, path, body))
+        self.assertEqual(self.site.search()[0], 500)
+
     def test_turn_follows_the_cycle(self):
         self.assertEqual(testsite.active_text({"cycle": ["A", "B", "C"], "period": 10}, 0), "A")
         self.assertEqual(testsite.active_text({"cycle": ["A", "B", "C"], "period": 10}, 10), "B")
@@ -197,9 +211,9 @@ class ScriptedAnswers(unittest.TestCase):
 
         start = time.monotonic()
         with self.assertRaises(socket.timeout):
-            self.site.request("POST", "/index.php?p=recherche", b"x", timeout=0.5)
+            self.site.request("POST", "/index.php?p=recherche", b"pLoginJ=x", timeout=0.5)
         with self.assertRaises(socket.timeout):
-            self.site.request("POST", "/index.php?p=recherche", b"x", timeout=0.5)
+            self.site.request("POST", "/index.php?p=recherche", b"pLoginJ=x", timeout=0.5)
         self.assertLess(time.monotonic() - start, 5)
 
 
@@ -253,7 +267,7 @@ class Stopping(unittest.TestCase):
         try:
             for _ in range(3):
                 s = socket.create_connection(("127.0.0.1", site.port))
-                s.sendall(b"POST /index.php?p=recherche HTTP/1.0\r\nContent-Length: 1\r\n\r\nx")
+                s.sendall(b"POST /index.php?p=recherche HTTP/1.0\r\nContent-Length: 9\r\n\r\npLoginJ=x")
                 held.append(s)
             deadline = time.monotonic() + 5
             while site.control("GET", "count") != b"3" and time.monotonic() < deadline:
@@ -307,7 +321,7 @@ class Https(unittest.TestCase):
             # A held answer is held over TLS too (the site waits on a TLS socket).
             site.control("POST", "scenario", json.dumps({"default": {"silent": True}}).encode())
             with self.assertRaises(socket.timeout):
-                site.request("POST", "/index.php?p=recherche", b"x", timeout=0.5)
+                site.request("POST", "/index.php?p=recherche", b"pLoginJ=x", timeout=0.5)
         finally:
             self.assertEqual(site.stop(), 0)
 
