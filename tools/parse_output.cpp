@@ -2,17 +2,14 @@
 
 #include <cstring>
 
-namespace {
-
-// Writes the bytes that keep() refuses as \x and two lower-case hex digits.
-template <typename Keep> std::string escapeBytes(const char* bytes, std::size_t length, Keep keep)
+std::string escapeField(const char* bytes, std::size_t length)
 {
     static const char hexDigits[] = "0123456789abcdef";
     std::string out;
     out.reserve(length);
     for (std::size_t i = 0; i < length; ++i) {
         const unsigned char b = static_cast<unsigned char>(bytes[i]);
-        if (keep(b)) {
+        if (b >= 0x20 && b <= 0x7E && b != '\\') {
             out += static_cast<char>(b);
         } else {
             out += "\\x";
@@ -23,21 +20,7 @@ template <typename Keep> std::string escapeBytes(const char* bytes, std::size_t 
     return out;
 }
 
-}  // namespace
-
-std::string escapeField(const char* bytes, std::size_t length)
-{
-    return escapeBytes(bytes, length,
-                       [](unsigned char b) { return b >= 0x20 && b <= 0x7E && b != '\\'; });
-}
-
 std::string escapeField(const std::string& text) { return escapeField(text.data(), text.size()); }
-
-std::string escapeControlBytes(const std::string& text)
-{
-    return escapeBytes(text.data(), text.size(),
-                       [](unsigned char b) { return (b >= 0x20 || b == '\t') && b != 0x7F; });
-}
 
 std::string formatParsedPage(const char* encodedUserName, const GameList& games)
 {

@@ -12,10 +12,6 @@
 std::string escapeField(const char* bytes, std::size_t length);
 std::string escapeField(const std::string& text);
 
-// For a console: only the bytes that could drive it (below 0x20 but the tab, and 0x7F)
-// are escaped the same way; accented letters stay as they are.
-std::string escapeControlBytes(const std::string& text);
-
 // "user\t<encoded name>\n", then per game "game\t<id>\t<0|1>\t<type>\t<link>\n",
 // each followed by its players' "player\t<id>\t<0|1>\t<name>\n".
 std::string formatParsedPage(const char* encodedUserName, const GameList& games);

@@ -7,13 +7,15 @@
 //                  [USER_NAME]
 //
 // Exit codes: 0 games found; 2 wrong usage or no user name anywhere; 3 the site could
-// not be reached; 4 an HTTP status outside 200-299; 5 a reply shorter than a page;
-// 6 not the search page; 7 the search page lists no games for this name; 8 an HTTPS
-// site sent the request on to plain HTTP.
+// not be reached; 4 an HTTP status outside 200-299; 5 a reply that broke off or is
+// shorter than a page; 6 not the search page, or a search that lost its form on a
+// redirect; 7 the search page lists no games for this name; 8 an HTTPS site sent the
+// request on to an address that is not HTTPS.
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +27,7 @@
 #include "poller/fetch.h"
 #include "poller/parser.h"
 #include "settings/settings_win.h"
-#include "tools/parse_output.h"
+#include "tools/console_text_win.h"
 
 namespace {
 
@@ -51,7 +53,8 @@ const char USAGE_FORMAT[] =
     "\n"
     "  --site HOST[:PORT]  ask this host instead of the built-in site, over the built-in\n"
     "                      scheme unless http:// or https:// comes first (port %u for\n"
-    "                      http, %u for https, by default)\n"
+    "                      http, %u for https, by default); an IPv6 address goes in\n"
+    "                      brackets ([::1]:8080)\n"
     "  --save FILE         write the bytes of the site's reply that Turnbell reads to FILE\n"
     "  --timeout SECONDS   give up after this long at each step, 1 to 3600 (default: as\n"
     "                      Turnbell, %lu s to connect and %lu s for each send and receive)\n"
@@ -63,11 +66,13 @@ const char USAGE_FORMAT[] =
     "  3  the site could not be reached (refused, timed out, unknown host, a\n"
     "     certificate that is refused)\n"
     "  4  the site answered with an HTTP status outside 200-299\n"
-    "  5  the reply was shorter than the shortest page\n"
-    "  6  the reply is not the game search page (where the site sent the request on,\n"
-    "     the address it ended at is named)\n"
+    "  5  the reply broke off, or was shorter than the shortest page\n"
+    "  6  the reply is not the game search page, or the search was sent on and lost\n"
+    "     its form on the way (where the site sent the request on, the address it\n"
+    "     ended at is named)\n"
     "  7  the search page lists no games for this name\n"
-    "  8  the HTTPS site sent the request on to plain HTTP, which Turnbell refuses\n";
+    "  8  the HTTPS site sent the request on to an address that is not HTTPS, which\n"
+    "     Turnbell refuses\n";
 
 void printUsage(FILE* out)
 {
@@ -78,25 +83,26 @@ void printUsage(FILE* out)
 
 // One line of output. Texts are ANSI, as everywhere in Turnbell; a console shows
 // another code page, so there they go out as UTF-16 and accented names look right.
-// Much of it comes from the site (game types, names, addresses): its control bytes are
-// shown escaped (\x1b), so that a page cannot drive the console.
+// Much of it comes from the site (game types, names, addresses): whatever could drive
+// a console is shown escaped (\x1b), in whatever code page the bytes are read, so that
+// a page cannot drive the console, nor a program that shows the redirected output.
 void say(const std::string& line)
 {
-    const std::string text = escapeControlBytes(line) + "\n";
+    const std::wstring text = consoleText(line, CP_ACP) + L"\n";
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode;
     if (GetConsoleMode(out, &mode)) {
-        const int length =
-            MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                            length);
         DWORD written;
-        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-    } else {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
     }
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &bytes[0], length,
+                        nullptr, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    std::fflush(stdout);
 }
 
 int giveUp(ExitCode code, const std::string& reason)
@@ -171,6 +177,57 @@ long wholeNumber(const char* text, long low, long high)
     return *text && value >= low && value <= high ? value : -1;
 }
 
+// Whether every byte of text is one of chars, or a letter or a digit (ASCII).
+bool madeOf(const std::string& text, const char* chars)
+{
+    for (const char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && !std::strchr(chars, c)) return false;
+    }
+    return !text.empty();
+}
+
+// --site [http://|https://]HOST[:PORT]: a host name or an IPv4 address, or an IPv6
+// address in brackets, and a port of digits. Anything else (a second colon, a "/", a
+// blank) is no site. Each --site decides everything anew: a scheme it does not name is
+// the built-in one.
+bool readSite(std::string text, Options& options)
+{
+    options.secure = BUILT_IN_SITE.secure;
+    for (const char* scheme : {"http://", "https://"}) {
+        const std::size_t length = std::strlen(scheme);
+        if (text.compare(0, length, scheme) == 0) {
+            options.secure = length == 8;
+            text.erase(0, length);
+        }
+    }
+    std::string port;
+    if (text.compare(0, 1, "[") == 0) {
+        const std::size_t close = text.find(']');
+        if (close == std::string::npos) return false;
+        options.host = text.substr(1, close - 1);
+        const std::string rest = text.substr(close + 1);
+        if (!rest.empty() && (rest[0] != ':' || rest.size() == 1)) return false;
+        if (!rest.empty()) port = rest.substr(1);
+        if (!madeOf(options.host, ":.") || options.host.find(':') == std::string::npos)
+            return false;
+    } else {
+        const std::size_t colon = text.find(':');
+        options.host = text.substr(0, colon);
+        if (colon != std::string::npos) {
+            port = text.substr(colon + 1);
+            if (port.empty()) return false;
+        }
+        if (!madeOf(options.host, ".-_")) return false;
+    }
+    options.port = defaultSitePort(options.secure);
+    if (!port.empty()) {
+        const long number = wholeNumber(port.c_str(), 1, 65535);
+        if (number < 0) return false;
+        options.port = static_cast<INTERNET_PORT>(number);
+    }
+    return true;
+}
+
 // False for arguments that make no sense.
 bool readArguments(int argc, char** argv, Options& options)
 {
@@ -178,23 +235,7 @@ bool readArguments(int argc, char** argv, Options& options)
         const std::string argument = argv[i];
         const bool hasValue = i + 1 < argc;
         if (argument == "--site" && hasValue) {
-            options.host = argv[++i];
-            for (const char* scheme : {"http://", "https://"}) {
-                const std::size_t length = std::strlen(scheme);
-                if (options.host.compare(0, length, scheme) == 0) {
-                    options.secure = length == 8;
-                    options.host.erase(0, length);
-                }
-            }
-            options.port = defaultSitePort(options.secure);
-            const std::size_t colon = options.host.rfind(':');
-            if (colon != std::string::npos) {
-                const long port = wholeNumber(options.host.c_str() + colon + 1, 1, 65535);
-                if (port < 0) return false;
-                options.port = static_cast<INTERNET_PORT>(port);
-                options.host.erase(colon);
-            }
-            if (options.host.empty()) return false;
+            if (!readSite(argv[++i], options)) return false;
         } else if (argument == "--save" && hasValue) {
             options.saveFile = argv[++i];
         } else if (argument == "--timeout" && hasValue) {
@@ -252,7 +293,9 @@ int main(int argc, char** argv)
     const std::string port = options.port == defaultSitePort(options.secure)
                                  ? std::string()
                                  : ":" + std::to_string(options.port);
-    const std::string asked = std::string(scheme) + "://" + options.host + port + SEARCH_PATH;
+    const bool ipv6 = options.host.find(':') != std::string::npos;
+    const std::string asked = std::string(scheme) + "://" +
+                              (ipv6 ? "[" + options.host + "]" : options.host) + port + SEARCH_PATH;
     say(std::string("scheme: ") + scheme +
         (options.secure ? " (HTTPS: the site's certificate is checked)" : " (plain HTTP)"));
     say("asking: " + asked);
@@ -274,35 +317,50 @@ int main(int argc, char** argv)
     const bool full = outcome.bytes == REPLY_BUFFER_SIZE;
     const std::string limit = std::to_string(REPLY_BUFFER_SIZE);
 
-    if (options.saveFile && outcome.bytes == 0) {
-        say(std::string("nothing saved to ") + options.saveFile +
-            ": no page came with the reply (a file of that name is left as it was)");
-    } else if (options.saveFile) {
-        FILE* file = std::fopen(options.saveFile, "wb");
-        const bool saved =
-            file && std::fwrite(reply.get(), 1, static_cast<std::size_t>(outcome.bytes), file) ==
-                        static_cast<std::size_t>(outcome.bytes);
-        if (file) std::fclose(file);
-        const std::string what = full ? "first " + limit : std::to_string(outcome.bytes);
-        const char* more =
-            full && outcome.moreBytes ? ": the site sent more, which Turnbell does not read" : "";
-        say(saved ? "saved the " + what + " bytes of the reply to " + options.saveFile + more
-                  : std::string("could not write ") + options.saveFile);
+    if (options.saveFile) {
+        const std::string nothing = std::string("nothing saved to ") + options.saveFile + ": ";
+        const char* kept = " (a file of that name is left as it was)";
+        if (outcome.status == 0) {
+            say(nothing + "no reply came" + kept);
+        } else if (!isSuccessStatus(outcome.status)) {
+            say(nothing + "Turnbell does not read the page of a reply with HTTP status " +
+                std::to_string(outcome.status) + kept);
+        } else if (outcome.bytes == 0) {
+            say(nothing + "the reply held no page" + kept);
+        } else {
+            FILE* file = std::fopen(options.saveFile, "wb");
+            const bool saved =
+                file && std::fwrite(reply.get(), 1, static_cast<std::size_t>(outcome.bytes),
+                                    file) == static_cast<std::size_t>(outcome.bytes);
+            if (file) std::fclose(file);
+            const std::string what =
+                full ? "first " + limit + " bytes of the reply"
+                     : std::to_string(outcome.bytes) +
+                           (outcome.cut ? " bytes that came before the reply broke off"
+                                        : " bytes of the reply");
+            const char* more = full && outcome.moreBytes
+                                   ? ": the site sent more, which Turnbell does not read"
+                                   : "";
+            say(saved ? "saved the " + what + " to " + options.saveFile + more
+                      : std::string("could not write ") + options.saveFile);
+        }
     }
-    // Where the reply came from, when the site sent the request on (WinINet follows a
-    // redirect, in Turnbell as here).
-    const bool sentOn = !outcome.url.empty() && outcome.url != asked;
+    // Where the site sent the request on: every address, for an HTTPS site, whose
+    // redirects are followed one by one; the last one, for a plain site, whose
+    // redirects WinINet follows by itself.
+    for (const std::string& address : outcome.redirects) {
+        say("the site sent the request on to " + address);
+    }
     if (outcome.error == ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) {
-        return giveUp(PLAIN_HTTP_REFUSED, "the site sent the request on to plain HTTP (" +
-                                              outcome.url +
-                                              "): refused, Turnbell reads this site only over "
-                                              "HTTPS");
+        return giveUp(
+            PLAIN_HTTP_REFUSED,
+            "the site sent the request on to " + outcome.location +
+                ", which is not HTTPS: refused, Turnbell reads this site only over HTTPS");
     }
     if (outcome.error != 0) {
         const bool ranOutOfTime = elapsedMs + 100 >= shortestTimeoutMs;
         return giveUp(NOT_REACHED, unreachedReason(outcome.error, site.host, ranOutOfTime));
     }
-    if (sentOn) say("the site sent the request on to " + outcome.url);
     say("the site answered: HTTP " + std::to_string(outcome.status) + ", " +
         std::to_string(outcome.bytes) + " bytes");
     if (full) {
@@ -317,6 +375,15 @@ int main(int argc, char** argv)
         return giveUp(HTTP_ERROR, "the site answered with HTTP status " +
                                       std::to_string(outcome.status) + ", not a page");
     }
+    if (outcome.cut) {
+        const std::string announced =
+            outcome.announcedBytes
+                ? " of the " + std::to_string(outcome.announcedBytes) + " it announced"
+                : std::string();
+        return giveUp(TOO_SHORT, "the reply broke off after " + std::to_string(outcome.bytes) +
+                                     " bytes" + announced +
+                                     ": Turnbell takes nothing from a cut reply");
+    }
     if (outcome.bytes < MIN_REPLY_SIZE) {
         return giveUp(TOO_SHORT, "the reply has " + std::to_string(outcome.bytes) +
                                      " bytes, fewer than the " + std::to_string(MIN_REPLY_SIZE) +
@@ -327,13 +394,21 @@ int main(int argc, char** argv)
     ParseReport report;
     parseSearchPage(reply.get(), outcome.bytes, games, encoded.get(), &report);
     if (!report.searchPage) {
-        return giveUp(NOT_SEARCH_PAGE, "the reply is not the game search page: it holds neither "
-                                       "\"Recherche de parties\" nor \"Games search\"" +
-                                           (sentOn ? std::string("; it came from ") + outcome.url +
-                                                         ", where the site sent the request on"
-                                                   : std::string()));
+        return giveUp(NOT_SEARCH_PAGE,
+                      "the reply is not the game search page: it holds neither "
+                      "\"Recherche de parties\" nor \"Games search\"" +
+                          (outcome.redirects.empty() ? std::string()
+                                                     : "; it came from " + outcome.url +
+                                                           ", where the site sent the request on"));
     }
     say("this is the game search page, with " + std::to_string(report.sections) + " game sections");
+    // A search sent on without its form is a search for nobody: the page there lists no
+    // games whatever the name.
+    if ((report.sections == 0 || games.empty()) && outcome.formLost) {
+        return giveUp(NOT_SEARCH_PAGE, "the search was sent on to " + outcome.redirects.back() +
+                                           " and lost its form (the user name) on the way, so "
+                                           "the page there lists no games: the site has moved");
+    }
     if (report.sections == 0) {
         return giveUp(NO_GAMES, "the search page lists no games for this name (it has no game "
                                 "section)");

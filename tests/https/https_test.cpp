@@ -2,7 +2,9 @@
 // certificate or in where they send the search on (tests/https/with-tls-sites.sh): only
 // the trusted certificate made out for the site, and a redirect to another such site,
 // give the page; every other one, and a redirect to plain HTTP, fails the poll, which
-// then changes nothing, and turnbell-check says in its own words what is wrong.
+// then changes nothing, and turnbell-check says in its own words what is wrong. The
+// plain site sends the search back on to the trusted HTTPS site, so that a client that
+// went there would still end with the games: nothing may ever reach it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,7 +40,11 @@ protected:
     {
         preparePollCycles();
         ASSERT_NE(portOf("TURNBELL_TLS_TRUSTED"), 0) << "run under tests/https/with-tls-sites.sh";
+        setScenario(R"({"default": {"status": 307, "headers": [["Location", "https://localhost:)" +
+                    std::to_string(portOf("TURNBELL_TLS_TRUSTED")) +
+                    R"(/index.php?p=recherche"]]}})");
     }
+    void TearDown() override { EXPECT_EQ(requestCount(), 0) << "a request reached plain HTTP"; }
 };
 
 TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
@@ -48,7 +54,7 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
         const char* site;
         std::vector<DWORD> errors;  // what WinINet may answer
         DWORD checkExit;
-        const char* checkLine;
+        std::string checkLine;
     } cases[] = {
         {"trusted", "TURNBELL_TLS_TRUSTED", {0}, 0, "  101  Ploc  Ann Lee, Bob  your turn"},
         {"from an untrusted CA",
@@ -70,12 +76,17 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
          "TURNBELL_TLS_TO_HTTP",
          {ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
          8,
-         "the site sent the request on to plain HTTP (http://localhost:"},
+         "no game found: the site sent the request on to http://localhost:" +
+             std::to_string(portOf("TURNBELL_TESTSITE_PORT")) +
+             "/index.php?p=recherche, which is not HTTPS: refused"},
+        // The trusted site lists the games only for a search that kept its form.
         {"sent on to another HTTPS address",
          "TURNBELL_TLS_TO_HTTPS",
          {0},
          0,
-         "the site sent the request on to https://localhost:"},
+         "the site sent the request on to https://localhost:" +
+             std::to_string(portOf("TURNBELL_TLS_TRUSTED")) +
+             "/index.php?p=recherche\r\nthe site answered: HTTP 200"},
     };
     std::vector<char> buffer(REPLY_BUFFER_SIZE);
     for (const auto& c : cases) {
@@ -113,10 +124,13 @@ TEST_F(Https, ARefusedCertificateOrAFallBackToPlainHttpChangesNothing)
         pollOnce();
         EXPECT_EQ(deliveryCount, 0) << refused;
     }
-    pollerSite = secureSite("TURNBELL_TLS_TRUSTED");
-    pollOnce();
-    EXPECT_EQ(deliveryCount, 1);
-    EXPECT_EQ(deliveredSummary, "Ploc|101|T|Ann Lee, Bob;Ploc|102|F|Bob;");
+    for (const char* delivering : {"TURNBELL_TLS_TRUSTED", "TURNBELL_TLS_TO_HTTPS"}) {
+        deliveredSummary.clear();
+        pollerSite = secureSite(delivering);
+        pollOnce();
+        EXPECT_EQ(deliveredSummary, "Ploc|101|T|Ann Lee, Bob;Ploc|102|F|Bob;") << delivering;
+    }
+    EXPECT_EQ(deliveryCount, 2);
 }
 
 }  // namespace

@@ -6,10 +6,12 @@
 #   TURNBELL_TLS_UNTRUSTED   one for localhost from a CA that it does not trust
 #   TURNBELL_TLS_WRONGHOST   one from the trusted CA for another host name
 #   TURNBELL_TLS_EXPIRED     one from the trusted CA for localhost, out of date
-#   TURNBELL_TLS_TO_HTTP     the trusted certificate; sends the search on (307) to a plain
-#                            HTTP site that serves the games
+#   TURNBELL_TLS_TO_HTTP     the trusted certificate; sends the search on (307) to the
+#                            plain HTTP site
 #   TURNBELL_TLS_TO_HTTPS    the trusted certificate; sends the search on (307) to the
 #                            trusted site
+#   TURNBELL_TESTSITE_PORT   the plain HTTP site (tests/support/testsite_client.h reaches
+#                            it): it serves the games until a test scripts it otherwise
 # Each variable holds the site's port. The trusted CA goes into the prefix's own Root
 # store (tools/test-ca.sh trust): the machine's trust store is never touched.
 #   tests/https/with-tls-sites.sh command [args...]
@@ -25,7 +27,7 @@ site() {   # NAME CA-FOLDER CERTIFICATE [SCENARIO]: with-testsite.sh arguments f
 if [ "${1:-}" = --redirecting ]; then
   shift
   work=$TURNBELL_TLS_WORK
-  for target in "to-http http://localhost:$TURNBELL_TLS_PLAIN" "to-https https://localhost:$TURNBELL_TLS_TRUSTED"; do
+  for target in "to-http http://localhost:$TURNBELL_TESTSITE_PORT" "to-https https://localhost:$TURNBELL_TLS_TRUSTED"; do
     printf '{"default": {"status": 307, "headers": [["Location", "%s/index.php?p=recherche"]]}}\n' \
       "${target#* }" >"$work/${target%% *}.json"
   done
@@ -45,7 +47,7 @@ cat >"$work/scenario.json" <<'JSON'
   {"id": 102, "active": "Bob", "players": [{"id": 18, "name": "Bob"}]}]}]}
 JSON
 
-TURNBELL_TLS_WORK=$work "$tools/with-testsite.sh" --scenario "$work/scenario.json" --port-variable TURNBELL_TLS_PLAIN -- \
+TURNBELL_TLS_WORK=$work "$tools/with-testsite.sh" --scenario "$work/scenario.json" -- \
   "$tools/with-testsite.sh" $(site TRUSTED trusted localhost) \
   "$tools/with-testsite.sh" $(site UNTRUSTED other localhost) \
   "$tools/with-testsite.sh" $(site WRONGHOST trusted wronghost) \
