@@ -49,10 +49,6 @@ struct SearchSite {
 // or, in a build for an HTTPS site, over HTTPS on port 443.
 extern const SearchSite BUILT_IN_SITE;
 
-// An HTTPS site's redirects are followed at most this often; a further redirect stands
-// as the reply.
-constexpr int MAX_REDIRECTS = 5;
-
 // What became of one search request, in more detail than fetchSearchPage keeps.
 struct SearchOutcome {
     DWORD error = 0;           // GetLastError() of the WinINet call that failed, or 0
@@ -80,7 +76,7 @@ struct SearchOutcome {
 // for a status of 200-299, the reply, exactly as fetchSearchPage describes, and says
 // what happened. A body too long for the buffer is not sent (error
 // ERROR_INSUFFICIENT_BUFFER). A plain site's redirects are WinINet's to follow. An HTTPS
-// site's are followed here (at most MAX_REDIRECTS), only to https:// addresses, each
+// site's are followed here (at most five), only to https:// addresses, each
 // host's certificate checked: a 307 or 308 sends the same POST again, body included,
 // and a 301, 302 or 303 a GET, as WinINet would. A redirect to any other scheme fails
 // the request (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) before anything is sent there.

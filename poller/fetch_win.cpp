@@ -18,6 +18,9 @@ const char SEARCH_BODY_FORMAT[] = "pJeu=&pLoginJ=%s&pidP=&pLibP=&pEtat=2&pPage=1
 // the full "HTTP/1.0": a bare "1.0" makes a request line that servers refuse (400).
 const char REQUEST_VERSION[] = "HTTP/1.0";
 const char FORM_CONTENT_TYPE[] = "Content-Type: application/x-www-form-urlencoded";
+// An HTTPS site's redirects are followed at most this often; a further redirect stands
+// as the reply.
+constexpr int MAX_REDIRECTS = 5;
 
 void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 {
