@@ -14,7 +14,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 seconds=${TURNBELL_DEMO_SECONDS:-0}
-user_name=Ottilie          # the player of tools/scenarios/demo.json
+user_name=Ottilie          # the player of tests/testsite/scenarios/demo.json
 shot_every=5
 
 "$root/tools/install-deps.sh" || { echo "installing the packages failed"; exit 1; }
@@ -57,7 +57,7 @@ wine_session_start 1024x768
 tb_desktop Turnbell 1000x700
 
 log="$demo/requests.log"
-tb_site_start "$log" "$root/tools/scenarios/demo.json" \
+tb_site_start "$log" "$root/tests/testsite/scenarios/demo.json" \
   || { echo "the test site needs port 80 on 127.0.0.1: run as root, and stop whatever holds it"; exit 1; }
 
 # The demo starts with its user name already set, in a settings file of its own, so
@@ -69,7 +69,7 @@ tb_turnbell_start "$exe" "$demo"
 cat <<INFO
 
 Turnbell is running in $where.
-  started: the test site (pid $tb_site_pid) on http://127.0.0.1:80 with tools/scenarios/demo.json,
+  started: the test site (pid $tb_site_pid) on http://127.0.0.1:80 with tests/testsite/scenarios/demo.json,
            Turnbell.exe (pid $tb_turnbell_pid) in the Wine desktop "Turnbell", user name "$user_name",
            settings in $demo/Turnbell.ini
   watch:   the bell in the bottom-right corner of the Wine desktop turns green and back when

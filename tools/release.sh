@@ -48,7 +48,7 @@ build_release() {
 # pack DIR ZIP: the zip of the build in DIR.
 pack() {
   "$root/tools/python3" "$root/tools/pack-zip.py" "$2" "$epoch" \
-    "$1/app/Turnbell.exe" "$1/tools/turnbell-check.exe" "$root/README.txt"
+    "$1/app/Turnbell.exe" "$1/check/turnbell-check.exe" "$root/README.txt"
 }
 
 cache_value() { sed -n "s/^$2:[A-Z]*=//p" "$1/CMakeCache.txt"; }
@@ -64,7 +64,7 @@ if [ "${1:-}" = --check-reproducible ]; then
   pack "$first" "$first.zip"
   pack "$second" "$second.zip"
   status=0
-  for file in app/Turnbell.exe tools/turnbell-check.exe; do
+  for file in app/Turnbell.exe check/turnbell-check.exe; do
     sha256sum "$first/$file" "$second/$file" | sed "s|$build/||"
     cmp -s "$first/$file" "$second/$file" || { echo "$file differs between the two builds"; status=1; }
   done
@@ -201,7 +201,7 @@ for target in i686:win32 x86_64:win64; do
   dir="$build/release-$name"
   build_release "$name" "$dir" "$@"
   version=$(cache_value "$dir" CMAKE_PROJECT_VERSION)
-  for exe in "$dir/app/Turnbell.exe" "$dir/tools/turnbell-check.exe"; do
+  for exe in "$dir/app/Turnbell.exe" "$dir/check/turnbell-check.exe"; do
     echo "$name: $(basename "$exe") $(stat -c %s "$exe") bytes, imports:" \
       $("$arch-w64-mingw32-objdump" -p "$exe" | awk '/DLL Name/ {print $3}')
   done
@@ -211,7 +211,7 @@ for target in i686:win32 x86_64:win64; do
   fi
   package="Turnbell-$version-$name$suffix"
   mkdir -p "$out/$package"
-  cp "$dir/app/Turnbell.exe" "$dir/tools/turnbell-check.exe" "$root/README.txt" "$out/$package/"
+  cp "$dir/app/Turnbell.exe" "$dir/check/turnbell-check.exe" "$root/README.txt" "$out/$package/"
   pack "$dir" "$out/$package.zip"
 done
 (cd "$out" && sha256sum Turnbell-*/*.exe Turnbell-*.zip >SHA256SUMS)

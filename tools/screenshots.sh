@@ -1,7 +1,7 @@
 #!/bin/bash
 # Regenerates the README's pictures from the real program, driven as in the
 # end-to-end test (a private Xvfb display, a throwaway Wine prefix, the test site with
-# tools/scenarios/demo.json on 127.0.0.1 port 80):
+# tests/testsite/scenarios/demo.json on 127.0.0.1 port 80):
 #   docs/settings.png    the settings dialog of a first start, with the name typed in
 #   docs/games.png       the game list with a game that waits for the user
 #   docs/tray-menu.png   the tray icon with its menu open
@@ -9,7 +9,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 docs="$root/docs"
-user_name=Ottilie     # the player of tools/scenarios/demo.json; game 51002 waits for her at first
+user_name=Ottilie     # the player of tests/testsite/scenarios/demo.json; game 51002 waits for her at first
 
 "$root/tools/install-deps.sh" || exit 1
 "$root/tools/setup-i686.sh" || exit 1
@@ -36,7 +36,7 @@ save_crop() {
 unset KEEP_DISPLAY
 wine_session_start 1024x768
 tb_desktop Turnbell 1000x700
-tb_site_start "$work/requests.log" "$root/tools/scenarios/demo.json" || die "the test site did not start"
+tb_site_start "$work/requests.log" "$root/tests/testsite/scenarios/demo.json" || die "the test site did not start"
 tb_turnbell_start "$exe" "$work"
 
 tb_wait 60 tb_window_shown "Turnbell settings:" || die "no settings dialog"

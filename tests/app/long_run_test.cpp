@@ -130,7 +130,7 @@ void aDay()
 
 TEST(LongRun, ADaysCyclesLeaveNoHandleWindowOrObjectBehind)
 {
-    ASSERT_NE(sitePort(), 0) << "run under tools/with-testsite.sh";
+    ASSERT_NE(sitePort(), 0) << "run under tests/testsite/with-testsite.sh";
     setUpAsStartupDoes();
     // The first cycles load what stays loaded (WinINet's and the dialogs' own state).
     for (int i = 0; i < 10; ++i) aDay();

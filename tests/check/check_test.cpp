@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/support/read_file.h"
-#include "tools/console_text_win.h"
+#include "check/console_text_win.h"
 #include "tests/support/run_program.h"
 #include "tests/support/testsite_client.h"
 

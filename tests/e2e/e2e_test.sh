@@ -49,8 +49,8 @@ chmod +x "$work/browser.sh"
   >/dev/null 2>&1
 step "display $DISPLAY, prefix $WINEPREFIX"
 if [ "$scheme" = https ]; then
-  "$TURNBELL_TOOLS/test-ca.sh" make "$work/ca" "$host" >/dev/null || must "test certificates"
-  "$TURNBELL_TOOLS/test-ca.sh" trust "$work/ca" >/dev/null || must "trusting the test CA"
+  "$TB_TESTSITE/test-ca.sh" make "$work/ca" "$host" >/dev/null || must "test certificates"
+  "$TB_TESTSITE/test-ca.sh" trust "$work/ca" >/dev/null || must "trusting the test CA"
   tb_site_start "$log" "$here/scenario.json" 443 "$work/ca/localhost.pem" "$work/ca/localhost.key" \
     || must "test site"
 else

@@ -27,6 +27,7 @@
 #   tb_click_menu_item ITEM        clicks "playnow", "settings" or "exit" in that menu
 
 TB_IMAGEMAGICK=/usr/bin        # ImageMagick's convert and import
+TB_TESTSITE=$(cd "$(dirname "${BASH_SOURCE[0]}")/../testsite" && pwd)
 tb_site_pid=""
 tb_site_url=""
 tb_turnbell_pid=""
@@ -67,7 +68,7 @@ tb_site_start() {
   local attempt
   # The port may still be held for a moment by a site that another run just stopped.
   for attempt in $(seq 1 30); do
-    "$TURNBELL_TOOLS/python3" "$TURNBELL_TOOLS/testsite.py" "${args[@]}" >"$out" 2>&1 &
+    "$TURNBELL_TOOLS/python3" "$TB_TESTSITE/testsite.py" "${args[@]}" >"$out" 2>&1 &
     tb_site_pid=$!
     tb_wait 10 tb_site_settled "$out"
     if grep -q '^listening ' "$out"; then

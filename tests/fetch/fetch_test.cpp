@@ -1,5 +1,5 @@
-// The search request against the real test site (tools/testsite.py), which
-// tools/with-testsite.sh starts on a free port and names in TURNBELL_TESTSITE_PORT.
+// The search request against the real test site (tests/testsite/testsite.py), which
+// tests/testsite/with-testsite.sh starts on a free port and names in TURNBELL_TESTSITE_PORT.
 // Each test scripts the site's answers through its control interface, runs one fetch
 // and checks both what came back and what the site received.
 #include <gtest/gtest.h>
@@ -56,7 +56,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NE(sitePort(), 0) << "run under tools/with-testsite.sh";
+        ASSERT_NE(sitePort(), 0) << "run under tests/testsite/with-testsite.sh";
         ASSERT_NE(internetSession, nullptr);
         siteControl("POST", "/_control/clear");
         pollerRunning = true;

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Runs one command beside HTTPS test sites (tools/with-testsite.sh --tls), each serving
+# Runs one command beside HTTPS test sites (tests/testsite/with-testsite.sh --tls), each serving
 # the same games with another certificate or sending the search on, and stops them
 # when it ends:
 #   TURNBELL_TLS_TRUSTED     a certificate for localhost from a CA that $WINEPREFIX trusts
@@ -13,10 +13,10 @@
 #   TURNBELL_TESTSITE_PORT   the plain HTTP site (tests/support/testsite_client.h reaches
 #                            it): it serves the games until a test scripts it otherwise
 # Each variable holds the site's port. The trusted CA goes into the prefix's own Root
-# store (tools/test-ca.sh trust): the machine's trust store is never touched.
+# store (tests/testsite/test-ca.sh trust): the machine's trust store is never touched.
 #   tests/https/with-tls-sites.sh command [args...]
 set -u
-tools=$(cd "$(dirname "$0")/../../tools" && pwd)
+testsite=$(cd "$(dirname "$0")/../testsite" && pwd)
 
 site() {   # NAME CA-FOLDER CERTIFICATE [SCENARIO]: with-testsite.sh arguments for one site
   echo "--scenario $work/${4:-scenario}.json --tls $work/$2/$3.pem $work/$2/$3.key --port-variable TURNBELL_TLS_$1 --"
@@ -31,15 +31,15 @@ if [ "${1:-}" = --redirecting ]; then
     printf '{"default": {"status": 307, "headers": [["Location", "%s/index.php?p=recherche"]]}}\n' \
       "${target#* }" >"$work/${target%% *}.json"
   done
-  exec "$tools/with-testsite.sh" $(site TO_HTTP trusted localhost to-http) \
-    "$tools/with-testsite.sh" $(site TO_HTTPS trusted localhost to-https) "$@"
+  exec "$testsite/with-testsite.sh" $(site TO_HTTP trusted localhost to-http) \
+    "$testsite/with-testsite.sh" $(site TO_HTTPS trusted localhost to-https) "$@"
 fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$tools/test-ca.sh" make "$work/trusted" >/dev/null && "$tools/test-ca.sh" make "$work/other" >/dev/null \
+"$testsite/test-ca.sh" make "$work/trusted" >/dev/null && "$testsite/test-ca.sh" make "$work/other" >/dev/null \
   || { echo "with-tls-sites: the test certificates could not be made" >&2; exit 1; }
-"$tools/test-ca.sh" trust "$work/trusted" >/dev/null \
+"$testsite/test-ca.sh" trust "$work/trusted" >/dev/null \
   || { echo "with-tls-sites: the test CA could not be trusted in $WINEPREFIX" >&2; exit 1; }
 cat >"$work/scenario.json" <<'JSON'
 {"sections": [{"type": "Ploc", "games": [
@@ -47,8 +47,8 @@ cat >"$work/scenario.json" <<'JSON'
   {"id": 102, "active": "Bob", "players": [{"id": 18, "name": "Bob"}]}]}]}
 JSON
 
-TURNBELL_TLS_WORK=$work "$tools/with-testsite.sh" --scenario "$work/scenario.json" -- \
-  "$tools/with-testsite.sh" $(site TRUSTED trusted localhost) \
-  "$tools/with-testsite.sh" $(site UNTRUSTED other localhost) \
-  "$tools/with-testsite.sh" $(site WRONGHOST trusted wronghost) \
-  "$tools/with-testsite.sh" $(site EXPIRED trusted expired) "$0" --redirecting "$@"
+TURNBELL_TLS_WORK=$work "$testsite/with-testsite.sh" --scenario "$work/scenario.json" -- \
+  "$testsite/with-testsite.sh" $(site TRUSTED trusted localhost) \
+  "$testsite/with-testsite.sh" $(site UNTRUSTED other localhost) \
+  "$testsite/with-testsite.sh" $(site WRONGHOST trusted wronghost) \
+  "$testsite/with-testsite.sh" $(site EXPIRED trusted expired) "$0" --redirecting "$@"

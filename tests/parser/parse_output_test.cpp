@@ -1,4 +1,4 @@
-#include "tools/parse_output.h"
+#include "parse/parse_output.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-// The test site's control interface (tools/testsite.py), as the Windows tests reach it:
+// The test site's control interface (tests/testsite/testsite.py), as the Windows tests reach it:
 // over a socket of their own, so that control traffic never goes through the code under
-// test. The site is the one tools/with-testsite.sh started for the test program, named
+// test. The site is the one tests/testsite/with-testsite.sh started for the test program, named
 // in TURNBELL_TESTSITE_HOST and TURNBELL_TESTSITE_PORT.
 #pragma once
 

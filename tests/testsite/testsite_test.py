@@ -1,7 +1,7 @@
 #!/usr/bin/python3
-"""Tests of the test site itself (tools/testsite.py): its result pages, read back by
+"""Tests of the test site itself (tests/testsite/testsite.py): its result pages, read back by
 the program's own parser (turnbell-parse, given with --parse), its scripted answers,
-its request log, its stop, and the same over HTTPS with the test CA (tools/test-ca.sh).
+its request log, its stop, and the same over HTTPS with the test CA (tests/testsite/test-ca.sh).
 
   testsite_test.py --parse PATH_TO_TURNBELL_PARSE [unittest arguments]
 """
@@ -19,11 +19,11 @@ import tempfile
 import time
 import unittest
 
-TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
-SITE = os.path.join(TOOLS, "testsite.py")
+HERE = os.path.dirname(os.path.abspath(__file__))
+SITE = os.path.join(HERE, "testsite.py")
 PARSE = None
 
-sys.path.insert(0, TOOLS)
+sys.path.insert(0, HERE)
 import testsite  # noqa: E402
 
 SCENARIO = {
@@ -295,7 +295,7 @@ class Https(unittest.TestCase):
     def test_https_site_serves_clients_that_trust_the_test_ca_and_drops_the_others(self):
         certs = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, certs)
-        subprocess.run([os.path.join(TOOLS, "test-ca.sh"), "make", certs], check=True, timeout=30)
+        subprocess.run([os.path.join(HERE, "test-ca.sh"), "make", certs], check=True, timeout=30)
 
         def pair(name):
             return os.path.join(certs, name + ".pem"), os.path.join(certs, name + ".key")
@@ -328,7 +328,7 @@ class Https(unittest.TestCase):
 
 class DemoScenario(unittest.TestCase):
     def test_demo_user_turn_comes_and_goes(self):
-        with open(os.path.join(TOOLS, "scenarios", "demo.json"), encoding="utf-8") as f:
+        with open(os.path.join(HERE, "scenarios", "demo.json"), encoding="utf-8") as f:
             demo = json.load(f)
         games = [g for s in demo["sections"] for g in s["games"]]
         waiting = [sum(testsite.active_text(g, t) == "Ottilie" for g in games) for t in range(0, 600, 5)]

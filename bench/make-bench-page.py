@@ -10,7 +10,7 @@ lists the benchmark's user among its players; in some of them it is the user's m
 The output is the same on every run (fixed seed) and holds at most 131072 bytes, the
 most the program ever reads of one reply: the footer is padded to reach exactly that.
 
-    tools/make-bench-page.py [output]     (default: tests/data/bench/page128k.html)
+    bench/make-bench-page.py [output]     (default: tests/data/bench/page128k.html)
 """
 
 import os

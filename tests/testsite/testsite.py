@@ -4,7 +4,7 @@ answers the search form with a result page built from a scenario, and that can b
 told to fail in every way a real server fails. Python 3 standard library only.
 
 Command line
-  tools/testsite.py [--host 127.0.0.1] [--port N] [--scenario FILE] [--log FILE] [--ipv6]
+  tests/testsite/testsite.py [--host 127.0.0.1] [--port N] [--scenario FILE] [--log FILE] [--ipv6]
                     [--tls CERTFILE KEYFILE]
     --host      a loopback address (127.x.x.x, ::1 or "localhost"); anything else is refused
     --port      0 (the default) picks a free port
@@ -13,7 +13,7 @@ Command line
                 as one JSON line
     --ipv6      also listen on ::1 on the same port (for clients that try ::1 first)
     --tls       speak HTTPS on every listening socket, with the certificate (or chain)
-                in CERTFILE and its key in KEYFILE, both PEM (tools/test-ca.sh makes
+                in CERTFILE and its key in KEYFILE, both PEM (tests/testsite/test-ca.sh makes
                 them; clients then connect to "localhost", the certificate's name).
                 Everything below, the control requests included, is the same over
                 TLS. Each handshake happens in its connection's own thread: a client

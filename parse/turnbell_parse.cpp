@@ -17,7 +17,7 @@
 #include "poller/encode.h"
 #include "poller/parser.h"
 #include "poller/reply.h"
-#include "tools/parse_output.h"
+#include "parse/parse_output.h"
 
 int main(int argc, char** argv)
 {

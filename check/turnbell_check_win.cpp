@@ -27,7 +27,7 @@
 #include "poller/fetch.h"
 #include "poller/parser.h"
 #include "settings/settings_win.h"
-#include "tools/console_text_win.h"
+#include "check/console_text_win.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 #!/bin/bash
-# Runs one command beside a fresh test site (tools/testsite.py) on a free loopback
+# Runs one command beside a fresh test site (tests/testsite/testsite.py) on a free loopback
 # port, and stops the site by its pid when the command ends, however it ends.
-#   tools/with-testsite.sh [--scenario FILE] [--log FILE] [--tls CERT KEY]
-#                          [--port-variable NAME] [--] command [args...]
+#   tests/testsite/with-testsite.sh [--scenario FILE] [--log FILE] [--tls CERT KEY]
+#                                   [--port-variable NAME] [--] command [args...]
 # The command finds the site in TURNBELL_TESTSITE_HOST and TURNBELL_TESTSITE_PORT (or
 # the variable NAME); --tls makes it an HTTPS site. The exit status is the command's.
 set -u
-tools=$(cd "$(dirname "$0")" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 site_args=()
 port_variable=TURNBELL_TESTSITE_PORT
 while [ $# -gt 0 ]; do
@@ -21,7 +21,7 @@ done
 [ $# -gt 0 ] || { echo "usage: $0 [--scenario FILE] [--log FILE] [--tls CERT KEY] [--port-variable NAME] [--] command [args...]" >&2; exit 2; }
 
 out=$(mktemp)
-"$tools/python3" "$tools/testsite.py" --host 127.0.0.1 --port 0 --watch-parent "${site_args[@]}" >"$out" &
+"$here/../../tools/python3" "$here/testsite.py" --host 127.0.0.1 --port 0 --watch-parent "${site_args[@]}" >"$out" &
 site=$!
 stop_site() {
   kill "$site" 2>/dev/null

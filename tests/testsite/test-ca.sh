@@ -2,7 +2,7 @@
 # A private certificate authority for the HTTPS tests, made with openssl alone, and
 # its import into a throwaway Wine prefix. Never touches the machine's trust store.
 #
-#   tools/test-ca.sh make DIR [HOST]   writes into DIR (made if missing, files overwritten):
+#   tests/testsite/test-ca.sh make DIR [HOST]   writes into DIR (made if missing, files overwritten):
 #     ca.pem ca.der ca.key             the test CA (PEM and DER)
 #     localhost.pem localhost.key      a certificate for HOST (DNS:HOST), localhost by default
 #     wronghost.pem wronghost.key      one for not-localhost.example, same CA
@@ -10,12 +10,12 @@
 #   All three are signed by the CA; the .pem files hold the certificate alone, not
 #   the chain. Keys are EC P-256: RSA key generation alone would take most of a second.
 #
-#   tools/test-ca.sh trust DIR   makes DIR/ca.pem a trusted root in $WINEPREFIX (the
+#   tests/testsite/test-ca.sh trust DIR   makes DIR/ca.pem a trusted root in $WINEPREFIX (the
 #     current user's "Root" store), so that WinINet accepts localhost.pem there.
 #     Wine's certutil -addstore does nothing, so the store's registry key is written
 #     the way crypt32 writes it itself.
 set -euo pipefail
-tools=$(cd "$(dirname "$0")" && pwd)
+tools=$(cd "$(dirname "$0")/../../tools" && pwd)
 
 usage() {
   echo "usage: $0 make DIR [HOST] | trust DIR" >&2

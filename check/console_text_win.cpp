@@ -1,4 +1,4 @@
-#include "tools/console_text_win.h"
+#include "check/console_text_win.h"
 
 std::wstring consoleText(const std::string& text, UINT codePage)
 {

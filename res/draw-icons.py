@@ -6,7 +6,7 @@ palette. Both images share one outline (AND mask): the first and last columns ar
 transparent and the colour under every transparent pixel is black, so a frame blended
 from the two colour bitmaps can take its transparency from either mask.
 
-    python3 tools/draw-icons.py [output-directory]     (default: res/ of the checkout)
+    python3 res/draw-icons.py [output-directory]     (default: res/, beside it)
 """
 import os
 import struct
@@ -91,7 +91,7 @@ def icon_bytes(colours):
 def main():
     check_drawing()
     here = os.path.dirname(os.path.abspath(__file__))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "res")
+    out = sys.argv[1] if len(sys.argv) > 1 else here
     for name, colours in (("main.ico", NORMAL), ("alert.ico", ALERT)):
         with open(os.path.join(out, name), "wb") as f:
             f.write(icon_bytes(colours))
