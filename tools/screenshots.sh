@@ -3,6 +3,7 @@
 # end-to-end test (a private Xvfb display, a throwaway Wine prefix, the test site with
 # tests/testsite/scenarios/demo.json on 127.0.0.1 port 80):
 #   docs/settings.png    the settings dialog of a first start, with the name typed in
+#   docs/pulse.png       the tray icon's pulse, from red to green and back
 #   docs/games.png       the game list with a game that waits for the user
 #   docs/tray-menu.png   the tray icon with its menu open
 # Builds the 32-bit Turnbell.exe first.  TURNBELL_BUILD=dir as for tools/test.sh.
@@ -51,6 +52,31 @@ save_crop "$work/settings.png" "$x" "$y" "$w" "$h" "$docs/settings.png" 8
 xdotool key Return
 searched() { grep -q "pLoginJ=$user_name&" "$work/requests.log" 2>/dev/null; }
 tb_wait 15 searched || die "no search for $user_name"
+
+# The pulse: 20x18 pixels around the icon, shot until each of the flash's 17 steps has
+# shown (each step is always the same image), then steps 0, 4, 8, 12, 16 and back down,
+# side by side and scaled 6x. The steps are ranked by how green they are, so the strip
+# comes out the same whatever moments the shots fell on.
+xdotool mousemove 500 100   # no tooltip over the icon
+mkdir -p "$work/pulse"
+steps=0 shots=0 started=$(date +%s)
+while [ "$steps" -lt 17 ]; do
+  [ $(( $(date +%s) - started )) -lt 90 ] || die "the pulse showed only $steps different steps in 90 s"
+  tb_shot "$work/pulse.png"
+  shots=$((shots + 1))
+  "$TB_IMAGEMAGICK/convert" "$work/pulse.png" -crop "20x18+$((cx - 10))+$((cy - 8))" +repage -strip \
+    "$work/pulse/frame.png"
+  sum=$("$TB_IMAGEMAGICK/identify" -format '%#' "$work/pulse/frame.png")
+  [ -e "$work/pulse/$sum.png" ] || { mv "$work/pulse/frame.png" "$work/pulse/$sum.png"; steps=$((steps + 1)); }
+done
+[ "$(ls "$work/pulse" | grep -c '^[0-9a-f]*\.png$')" -eq 17 ] || die "the icon showed more than the 17 steps"
+mapfile -t ranked < <(for frame in "$work"/pulse/[0-9a-f]*.png; do
+  echo "$("$TB_IMAGEMAGICK/convert" "$frame" -format '%[fx:mean.g-mean.r]' info:) $frame"; done | sort -g | cut -d' ' -f2)
+strip=()
+for step in 0 4 8 12 16 12 8 4 0; do strip+=("${ranked[$step]}"); done
+"$TB_IMAGEMAGICK/convert" "${strip[@]}" +append -filter point -resize 600% -strip "$docs/pulse.png" \
+  || die "cannot write $docs/pulse.png"
+echo "wrote $docs/pulse.png ($("$TB_IMAGEMAGICK/identify" -format '%wx%h' "$docs/pulse.png"), 17 steps in $shots shots)"
 
 tb_click_icon "$cx" "$cy" --repeat 2 --delay 80 1
 tb_wait 10 tb_window_shown "Games" || die "no game list"
