@@ -7,11 +7,13 @@ if(NOT WIN32)
 endif()
 
 set(release $<CONFIG:MinSizeRel>)
-foreach(target turnbell_core turnbell_win Turnbell turnbell-check)
+# The floor tray program (bench/) is built the same way, so that tools/footprint.sh
+# compares like with like.
+foreach(target turnbell_core turnbell_win Turnbell turnbell-check floor-tray)
   target_compile_options(${target} PRIVATE
     $<${release}:-ffunction-sections -fdata-sections
                  -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
 endforeach()
-foreach(program Turnbell turnbell-check)
+foreach(program Turnbell turnbell-check floor-tray)
   target_link_options(${program} PRIVATE $<${release}:-s -Wl,--gc-sections -Wl,--no-insert-timestamp>)
 endforeach()
