@@ -110,6 +110,7 @@ echo "== warming up the prefix (not counted)"
 floor_run >/dev/null
 turnbell_run >/dev/null
 declare -A resident private modules   # per series: floor, idle, browse
+declare -A label=([floor]="floor" [idle]="Turnbell, idle" [browse]="Turnbell, after Browse")
 add() { resident[$1]+=" $2"; private[$1]+=" $3"; modules[$1]+=" $4"; }
 for run in $(seq 1 "$runs"); do
   read -r f_rss f_private f_modules <<<"$(floor_run)"
@@ -134,8 +135,7 @@ for series in floor idle browse; do
   read -r pm pl ph <<<"$(median "${private[$series]}")"
   read -r mm ml mh <<<"$(median "${modules[$series]}")"
   printf '  %-22s resident %6d (%d-%d)  private %6d (%d-%d)  modules %3d (%d-%d)\n' \
-    "$( case $series in floor) echo floor ;; idle) echo "Turnbell, idle" ;; browse) echo "Turnbell, after Browse" ;; esac)" \
-    "$rm" "$rl" "$rh" "$pm" "$pl" "$ph" "$mm" "$ml" "$mh"
+    "${label[$series]}" "$rm" "$rl" "$rh" "$pm" "$pl" "$ph" "$mm" "$ml" "$mh"
 done
 read -r floor_rss _ <<<"$(median "${resident[floor]}")"
 read -r idle_rss _ <<<"$(median "${resident[idle]}")"

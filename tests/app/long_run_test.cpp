@@ -81,12 +81,6 @@ Footprint footprint()
     return now;
 }
 
-HICON loadIcon(int id, int width, int height)
-{
-    return static_cast<HICON>(
-        LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, width, height, LR_SHARED));
-}
-
 // What startup sets up, without the poller thread: the poll cycles run on this thread,
 // so their deliveries reach the window procedure directly.
 void setUpAsStartupDoes()
@@ -94,11 +88,7 @@ void setUpAsStartupDoes()
     appInstance = GetModuleHandleA(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    smallIconWidth = GetSystemMetrics(SM_CXSMICON);
-    smallIconHeight = GetSystemMetrics(SM_CYSMICON);
-    largeIcon = loadIcon(IDI_MAIN, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    smallIcon = loadIcon(IDI_MAIN, smallIconWidth, smallIconHeight);
-    alertIcon = loadIcon(IDI_ALERT, smallIconWidth, smallIconHeight);
+    loadIconsAsStartupDoes();
     ASSERT_TRUE(prepareFlash());
     createHiddenMainWindow("WC_LongRun", mainWindowProc);
     InitializeCriticalSection(&settingsLock);

@@ -40,37 +40,30 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-HICON loadIcon(int id, int width, int height, UINT flags)
+// An icon resource's own image at the small size, in a private load, not the shared one.
+HICON privateIcon(int id)
 {
-    return static_cast<HICON>(
-        LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, width, height, flags));
+    return static_cast<HICON>(LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                         smallIconWidth, smallIconHeight, 0));
 }
 
-// An icon resource's own image at the small size, as drawn: what every frame is
-// blended from.
+// Its colours as drawn: what every frame is blended from.
 std::vector<std::uint32_t> resourceColours(int id)
 {
-    HICON icon = loadIcon(id, smallIconWidth, smallIconHeight, 0);
+    HICON icon = privateIcon(id);
     std::vector<std::uint32_t> result = drawnColours(icon, smallIconWidth, smallIconHeight);
     DestroyIcon(icon);
     return result;
 }
 
-// What the program's startup does before trayAdd and prepareFlash: the shared icons,
-// the large one first (Wine's shared-icon cache then hands out that 32 x 32 icon for
-// the small size too), and a hidden top-level window that owns the tray icon and the
-// timer.
+// What the program's startup does before trayAdd and prepareFlash: the shared icons
+// and a hidden top-level window that owns the tray icon and the timer.
 class Tray : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         appInstance = GetModuleHandleA(nullptr);
-        smallIconWidth = GetSystemMetrics(SM_CXSMICON);
-        smallIconHeight = GetSystemMetrics(SM_CYSMICON);
-        largeIcon =
-            loadIcon(IDI_MAIN, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED);
-        smallIcon = loadIcon(IDI_MAIN, smallIconWidth, smallIconHeight, LR_SHARED);
-        alertIcon = loadIcon(IDI_ALERT, smallIconWidth, smallIconHeight, LR_SHARED);
+        loadIconsAsStartupDoes();
         createHiddenMainWindow("WC_TrayTest");
         prepared = prepareFlash();
         normal = resourceColours(IDI_MAIN);
@@ -190,7 +183,7 @@ TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
 TEST_F(Tray, EveryFrameBlendsTheSmallImagesOfBothIconsPixelForPixel)
 {
     ASSERT_TRUE(prepared);
-    HICON smallImage = loadIcon(IDI_MAIN, smallIconWidth, smallIconHeight, 0);
+    HICON smallImage = privateIcon(IDI_MAIN);
     const std::vector<bool> outline =
         transparentPixels(smallImage, smallIconWidth, smallIconHeight);
     DestroyIcon(smallImage);
