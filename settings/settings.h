@@ -14,7 +14,7 @@ struct SettingsRecord {
     bool notifyIcon;
     bool notifySound;
     char soundFile[SOUND_FILE_SIZE];
-    bool useIniFile;  // true: Turnbell.ini in the current directory; false: the registry
+    bool useIniFile;  // true: the Turnbell.ini found at start; false: the registry
 };
 
 // Zero-filled before start; loadSettings() fills it.

@@ -14,6 +14,11 @@ constexpr REGSAM REGISTRY_ACCESS = KEY_READ | KEY_WRITE;
 
 static_assert(USER_NAME_SIZE >= SOUND_FILE_SIZE, "the read buffer holds either text field");
 
+// The settings file chosen at start, or empty. Every save writes this one, wherever the
+// working folder has gone since: the open-file dialog moves it as the user browses, and
+// the next start looks in the folder it starts in.
+char settingsFilePath[SETTINGS_PATH_SIZE];
+
 // The settings file in the current directory of the moment. False when the directory
 // cannot be obtained or the path would not fit: the file then counts as absent.
 bool currentSettingsFilePath(char (&path)[SETTINGS_PATH_SIZE])
@@ -102,10 +107,8 @@ void loadFromRegistry()
 
 void saveToFile()
 {
-    char path[SETTINGS_PATH_SIZE];
-    if (!currentSettingsFilePath(path)) {
-        return;  // nowhere to write; the settings in memory stay as they are
-    }
+    const char* path = settingsFilePath;
+    if (!path[0]) return;  // no file was chosen at start: nowhere to write
     WritePrivateProfileStringA(SECTION, "Username", Settings.userName, path);
     WritePrivateProfileStringA(SECTION, "SoundFile", Settings.soundFile, path);
     WritePrivateProfileStringA(SECTION, "NotifyIcon", Settings.notifyIcon ? "1" : "0", path);
@@ -149,12 +152,12 @@ bool findSettingsFile(char (&path)[SETTINGS_PATH_SIZE])
 void loadSettings()
 {
     setDefaultSettings();
-    char path[SETTINGS_PATH_SIZE];
-    if (findSettingsFile(path)) {
+    if (findSettingsFile(settingsFilePath)) {
         Settings.useIniFile = true;
-        loadFromFile(path);
+        loadFromFile(settingsFilePath);
         return;
     }
+    settingsFilePath[0] = '\0';
     loadFromRegistry();
 }
 

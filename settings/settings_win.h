@@ -1,5 +1,6 @@
 // Loading and saving the settings: Turnbell.ini in the current directory when one
-// exists at start, otherwise the registry key below.
+// exists at start, otherwise the registry key below. Every save goes back to the store
+// chosen at start, the same file whatever the current directory is by then.
 #pragma once
 
 #include <windows.h>

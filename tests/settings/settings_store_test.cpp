@@ -406,7 +406,9 @@ TEST_F(SettingsStore, AKeyThatCannotBeOpenedKeepsTheDefaultsAndASaveDoesNotWake)
     EXPECT_STREQ(Settings.userName, "Ann");
 }
 
-TEST_F(SettingsStore, ASaveGoesToTheCurrentDirectoryOfTheMoment)
+// The open-file dialog moves the working folder while the user browses: a save made
+// then, the one at Exit included, still goes to the file the next start reads.
+TEST_F(SettingsStore, ASaveGoesToTheSettingsFileOfTheStartWhereverTheWorkingFolderWent)
 {
     writeFile(iniPath, "[Turnbell]\nUsername=Ann\n");
     loadSettings();
@@ -415,8 +417,10 @@ TEST_F(SettingsStore, ASaveGoesToTheCurrentDirectoryOfTheMoment)
     otherDirectory = directory + "-other";
     ASSERT_TRUE(CreateDirectoryA(otherDirectory.c_str(), nullptr));
     ASSERT_TRUE(SetCurrentDirectoryA(otherDirectory.c_str()));
+    std::strcpy(Settings.userName, "Bob");
     saveSettings();
-    EXPECT_NE(readFile(otherDirectory + "\\Turnbell.ini").find("Username=Ann"), std::string::npos);
+    EXPECT_NE(readFile(iniPath).find("Username=Bob"), std::string::npos);
+    EXPECT_FALSE(fileExists(otherDirectory + "\\Turnbell.ini"));
     EXPECT_TRUE(wakeEventIsSet());
 }
 
@@ -501,17 +505,16 @@ TEST_F(LongDirectory, TheLoadTreatsTheSettingsFileAsAbsent)
     EXPECT_STREQ(Settings.userName, "FromRegistry");
 }
 
-TEST_F(LongDirectory, AFileModeSaveWritesNothingButKeepsTheSettingsAndWakes)
+// The file the program cannot name is never written: the settings go to the registry.
+TEST_F(LongDirectory, ASaveGoesToTheRegistryAndLeavesTheFileAlone)
 {
-    std::memset(&Settings, 0, sizeof Settings);
-    Settings.useIniFile = true;
+    loadSettings();
+    ASSERT_FALSE(Settings.useIniFile);
     std::strcpy(Settings.userName, "Bob");
-    std::strcpy(Settings.soundFile, "sheepbaa.wav");
     saveSettings();
     EXPECT_EQ(longIniText(), "[Turnbell]\r\nUsername=FromFile\r\n");
-    EXPECT_STREQ(Settings.userName, "Bob");
+    EXPECT_EQ(queryValue("UserName").data, std::string("Bob", 4));
     EXPECT_TRUE(wakeEventIsSet());
-    EXPECT_FALSE(queryValue("UserName").present);
 }
 
 }  // namespace
