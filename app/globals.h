@@ -16,7 +16,7 @@ extern UINT taskbarCreatedMsg;
 // Gives a dialog the program's icons: smallIcon in its caption, largeIcon for Alt+Tab.
 void setDialogIcons(HWND dialog);
 
-// Shows an open dialog to the user again, in front and restored if it was minimised:
-// what a request to open a dialog that is already open does, rather than open a
-// second one on top of it.
+// Shows an open dialog to the user again, in front and restored if it was minimised, or
+// the window opened from it that waits for the user's answer: what a request to open a
+// dialog does while one is open, rather than open a second one on top of it.
 void bringDialogForward(HWND dialog);

@@ -16,5 +16,9 @@ void setDialogIcons(HWND dialog)
 void bringDialogForward(HWND dialog)
 {
     if (IsIconic(dialog)) ShowWindow(dialog, SW_RESTORE);
-    SetForegroundWindow(dialog);
+    // A window opened from the dialog (the open-file dialog of Browse...) takes the
+    // user's answer first; without one this is the dialog itself.
+    HWND front = GetLastActivePopup(dialog);
+    if (front != dialog && IsIconic(front)) ShowWindow(front, SW_RESTORE);
+    SetForegroundWindow(front);
 }

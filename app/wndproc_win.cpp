@@ -44,6 +44,31 @@ void onDestroy()
     stopPoller();
 }
 
+// One dialog of ours at a time, each opened from the main message loop. A dialog opened
+// from another's modal loop would leave the other's keys dead (a modal loop hands keys
+// to its own dialog only), and the outer one could not take a file chosen in its
+// Browse... until the inner one had closed.
+//
+// While the settings are open nothing else opens: the window the user must answer
+// first comes forward. Asked for again, an open game list shows the games of now.
+void requestGameList()
+{
+    if (bringSettingsForward()) return;
+    showGameList();
+}
+
+// An open game list holds nothing the user could lose, so it goes, and the settings
+// open once its loop has returned to the main one.
+void requestSettings()
+{
+    if (bringSettingsForward()) return;
+    if (closeGameList()) {
+        PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
+        return;
+    }
+    showSettings();  // saves as it closes, whichever button closed it
+}
+
 // A command of the tray menu; false for an id that is not one of ours.
 bool onCommand(WORD id)
 {
@@ -52,10 +77,10 @@ bool onCommand(WORD id)
         DestroyWindow(mainWindow);
         return true;
     case ID_SETTINGS:
-        showSettings();  // saves as it closes, whichever button closed it
+        requestSettings();
         return true;
     case ID_SHOWGAMES:
-        showGameList();  // from the menu the flash goes on
+        requestGameList();  // from the menu the flash goes on
         return true;
     case ID_HOMEPAGE:
         openHomepage();
@@ -79,7 +104,7 @@ void onTrayIcon(UINT mouseMessage)
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDBLCLK:
         stopFlashing();
-        showGameList();
+        requestGameList();
         break;
     case WM_RBUTTONUP:
         stopFlashing();

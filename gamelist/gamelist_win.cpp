@@ -1,6 +1,6 @@
-// The game list dialog. Its rows are a snapshot of currentGames taken when it opens;
-// each row carries only its game's numeric id, so the colour and the double-click
-// look the game up again and follow whatever the last poll delivered.
+// The game list dialog. Its rows are a snapshot of currentGames taken when the user asks
+// for the list; each row carries only its game's numeric id, so the colour and the
+// double-click look the game up again and follow whatever the last poll delivered.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -23,9 +23,7 @@ struct Column {
 };
 const Column COLUMNS[] = {{"Game ID", 60}, {"Game Type", 150}, {"Players", 250}};
 
-// The list on screen, from its initialisation until it is closed, or null. A list that
-// has been closed may still wait in the stack for a dialog opened from its modal loop
-// to close before its DialogBoxParamA returns, but it is no longer on screen.
+// The list on screen, from its initialisation until it is closed, or null.
 HWND shownList;
 
 void insertColumns(HWND list)
@@ -88,13 +86,20 @@ int CALLBACK compareGameRows(LPARAM lParam1, LPARAM lParam2, LPARAM)
     return compareRowIds(currentGames, lParam1, lParam2);
 }
 
+// One row per game of currentGames, in the list's order: waiting games first.
+void fillRows(HWND list)
+{
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (const auto& game : currentGames) insertRow(list, *game);
+    SendMessageA(list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(compareGameRows));
+}
+
 void initGameList(HWND dialog)
 {
     HWND list = GetDlgItem(dialog, IDC_GAMELIST);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT);
     insertColumns(list);
-    for (const auto& game : currentGames) insertRow(list, *game);
-    SendMessageA(list, LVM_SORTITEMS, 0, reinterpret_cast<LPARAM>(compareGameRows));
+    fillRows(list);
     setDialogIcons(dialog);
     layoutGameList(dialog);
 }
@@ -178,8 +183,18 @@ INT_PTR CALLBACK gameListDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 void showGameList()
 {
     if (shownList) {
+        // Asked for again, the list shows the games of this moment, as a new one would.
+        fillRows(GetDlgItem(shownList, IDC_GAMELIST));
         bringDialogForward(shownList);
         return;
     }
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_GAMES), mainWindow, gameListDialogProc, 0);
+}
+
+bool closeGameList()
+{
+    if (!shownList) return false;
+    EndDialog(shownList, 0);
+    shownList = nullptr;
+    return true;
 }

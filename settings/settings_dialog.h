@@ -5,10 +5,16 @@
 
 #include <windows.h>
 
-// Opens the modal dialog owned by mainWindow and returns when it has closed. While one
-// is on screen, it brings that one forward instead and returns at once: two dialogs on
-// the same settings would each write their own values over the other's.
+// Opens the modal dialog owned by mainWindow and returns when it has closed. The caller
+// makes sure that no other dialog of the program is open (bringSettingsForward,
+// closeGameList): two dialogs on the same settings would each write their own values
+// over the other's.
 void showSettings();
+
+// While the dialog is open: brings forward the window the user must answer first (the
+// dialog, or the open-file dialog of its Browse...), restored if minimised, and says
+// true. False when no settings dialog is open.
+bool bringSettingsForward();
 
 // The dialog's procedure, for DialogBoxParamA(appInstance, IDD_SETTINGS, owner,
 // settingsDialogProc, 0); the dialog ends with 1 after OK and 2 after Cancel.

@@ -5,6 +5,8 @@
 #include <commdlg.h>
 #include <mmsystem.h>
 
+#include <string>
+
 #include "app/globals.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -57,8 +59,16 @@ void browseForSound(HWND dialog)
     open.nMaxFile = sizeof path;
     open.Flags = OFN_FILEMUSTEXIST;
     open.lpstrDefExt = "wav";
+    // The open-file dialog moves the process's working folder as the user moves through
+    // folders, cancelled or not, and OFN_NOCHANGEDIR does not stop it there. The default
+    // sound file is looked up in the working folder, so it is put back as it was.
+    const DWORD folderSize = GetCurrentDirectoryA(0, nullptr);
+    std::string folder(folderSize, '\0');
+    if (folderSize) GetCurrentDirectoryA(folderSize, &folder[0]);
     const GetOpenFileNameFunction getOpenFileName = openFileDialog();
-    if (getOpenFileName && getOpenFileName(&open)) SetDlgItemTextA(dialog, IDC_SOUNDFILE, path);
+    const bool chosen = getOpenFileName && getOpenFileName(&open);
+    if (folderSize) SetCurrentDirectoryA(folder.c_str());
+    if (chosen) SetDlgItemTextA(dialog, IDC_SOUNDFILE, path);
 }
 
 // Plays whatever the edit control holds now, ticked or not, confirmed or not.
@@ -111,9 +121,7 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     if (message != WM_COMMAND) return FALSE;
     // Enter presses OK, the default button; Escape and the caption's close button
     // arrive as IDCANCEL. Either way the settings are saved as the dialog goes, and
-    // the save wakes the poller: a poll with the new name follows at once. The save is
-    // not left until DialogBoxParamA returns, because a game list opened meanwhile
-    // from the tray keeps it from returning until that list closes too.
+    // the save wakes the poller: a poll with the new name follows at once.
     switch (LOWORD(wParam)) {
     case IDOK:
     case IDCANCEL:
@@ -135,9 +143,12 @@ INT_PTR CALLBACK settingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 void showSettings()
 {
-    if (shownDialog) {
-        bringDialogForward(shownDialog);
-        return;
-    }
     DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_SETTINGS), mainWindow, settingsDialogProc, 0);
+}
+
+bool bringSettingsForward()
+{
+    if (!shownDialog) return false;
+    bringDialogForward(shownDialog);
+    return true;
 }

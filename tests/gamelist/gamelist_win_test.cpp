@@ -254,8 +254,8 @@ TEST_F(GameListDialog, WaitingRowsArePaintedLightRed)
           }}});
     ASSERT_EQ(drawings.size(), 6u);
     ASSERT_EQ(painted.size(), 6u);
-    const COLORREF plain = painted[5];
-    EXPECT_NE(plain, WAITING_ROW_COLOUR);
+    const COLORREF plain = GetSysColor(COLOR_WINDOW);
+    ASSERT_NE(plain, WAITING_ROW_COLOUR);
     for (std::size_t i = 0; i < drawings.size(); ++i) {
         const bool waiting = i < 2;
         EXPECT_EQ(drawings[i].prepaint, CDRF_NOTIFYITEMDRAW) << "row " << i;
@@ -385,15 +385,17 @@ TEST_F(GameListDialog, ShowGameListOpensTheDialogOwnedByTheMainWindow)
     mainWindow = nullptr;
 }
 
-// The list went behind other windows, or was minimised, and the user asks for it again:
-// from the icon with either button and from the menu. The list on screen comes forward;
-// no second one opens on top of it, and one Escape closes the list.
-TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForward)
+// The list went behind other windows, or was minimised, and a poll brought a game that
+// newly waits. The user asks for the list again: from the icon with either button and
+// from the menu. The list on screen comes forward with the games of now, the new one
+// first; no second one opens on top of it, and one Escape closes the list.
+TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
 {
     setCurrentGames(MIXED);
     createHiddenMainWindow("WC_GameListRequests", mainWindowProc);
     std::size_t open = 0;
     bool restored = false;
+    std::vector<Row> rows;
     runDialog(
         [] {
             SendMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
@@ -402,6 +404,7 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForward)
         {{dialogWithCaption(GAMES),
           [](HWND dialog) {
               ShowWindow(dialog, SW_MINIMIZE);
+              setCurrentGames({{"10", "Chess", false, {"ann"}}, {"50", "Chess", true, {"ivy"}}});
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_COMMAND, ID_SHOWGAMES, 0);
@@ -409,6 +412,7 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForward)
          {dialogWithCaptionOnceHandled(GAMES, mainWindow), [&](HWND dialog) {
               open = dialogsWithCaption(GAMES).size();
               restored = !IsIconic(dialog);
+              rows = readRows(GetDlgItem(dialog, IDC_GAMELIST));
               if (open == 1)
                   pressKey(GetDlgItem(dialog, IDC_GAMELIST), VK_ESCAPE);
               else
@@ -416,6 +420,7 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForward)
           }}});
     EXPECT_EQ(open, 1u);
     EXPECT_TRUE(restored);
+    EXPECT_EQ(rows, (std::vector<Row>{{"50", "Chess", "ivy", 50}, {"10", "Chess", "ann", 10}}));
     EXPECT_TRUE(dialogsWithCaption(GAMES).empty());
     mainWindow = nullptr;  // its procedure would stop the poller and quit if destroyed
 }

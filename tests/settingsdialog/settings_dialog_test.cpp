@@ -60,6 +60,32 @@ Values shown(HWND dialog)
             controlText(dialog, IDC_SOUNDFILE)};
 }
 
+// The four values as the last save left them in the registry.
+Values savedInRegistry()
+{
+    char text[USER_NAME_SIZE] = {};
+    DWORD size = sizeof text;
+    DWORD flag = 2;
+    DWORD flagSize = sizeof flag;
+    Values v = {};
+    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "UserName", RRF_RT_REG_SZ, nullptr, text,
+                 &size);
+    v.userName = text;
+    size = sizeof text;
+    text[0] = '\0';
+    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "SoundFile", RRF_RT_REG_SZ, nullptr,
+                 text, &size);
+    v.soundFile = text;
+    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "NotifyIcon", RRF_RT_REG_DWORD, nullptr,
+                 &flag, &flagSize);
+    v.notifyIcon = flag == 1;
+    flag = 2;
+    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "NotifySound", RRF_RT_REG_DWORD, nullptr,
+                 &flag, &flagSize);
+    v.notifySound = flag == 1;
+    return v;
+}
+
 // Types into the controls the way the user's edits end up in them; check boxes are
 // clicked (posted) so they toggle through the button itself.
 void edit(HWND dialog, const std::string& userName, const std::string& soundFile)
@@ -126,11 +152,15 @@ TEST_F(SettingsDialog, OkStoresTheEditedControls)
     EXPECT_EQ(stored(), (Values{" bob ", false, true, "C:\\sounds\\ding.wav"}));
 }
 
-TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings)
+// However the dialog goes, the settings are saved and the poller woken, as after OK:
+// the values saved are the ones from before the edits.
+TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettingsAndStillSaveAndWake)
 {
     int way = 0;
     for (const auto& close : closingWithoutOk(IDC_USERNAME)) {
         SCOPED_TRACE(way++);
+        RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY);
+        ResetEvent(wakeEvent);
         const INT_PTR result = run({{dialogWithCaption(CAPTION),
                                      [&](HWND dialog) {
                                          edit(dialog, "mallory", "");
@@ -140,6 +170,8 @@ TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettings)
                                     {dialogWithCaption(CAPTION), close}});
         EXPECT_EQ(result, IDCANCEL);
         EXPECT_EQ(stored(), START);
+        EXPECT_EQ(savedInRegistry(), START);
+        EXPECT_EQ(WaitForSingleObject(wakeEvent, 0), WAIT_OBJECT_0);
     }
 }
 
@@ -192,14 +224,18 @@ TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields)
 
 // A real wave-named file, so that the open-file dialog (which insists the file
 // exists) accepts it.
+std::string tempFolder()
+{
+    char directory[MAX_PATH];
+    GetTempPathA(sizeof directory, directory);
+    return directory;
+}
+
 class SoundFile {
 public:
-    SoundFile()
+    explicit SoundFile(const std::string& directory = tempFolder())
     {
-        char directory[MAX_PATH];
-        GetTempPathA(sizeof directory, directory);
-        path = std::string(directory) + "turnbell-dialog-" + std::to_string(GetCurrentProcessId()) +
-               ".wav";
+        path = directory + "turnbell-dialog-" + std::to_string(GetCurrentProcessId()) + ".wav";
         HANDLE file =
             CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written;
@@ -268,12 +304,88 @@ TEST_F(SettingsDialog, CancelledBrowseKeepsTheEditText)
     EXPECT_EQ(std::string(Settings.soundFile), "keep me.wav");
 }
 
-// Whether a dialog of this thread with that caption is on screen.
-bool onScreen(const std::string& caption)
+std::string currentFolder()
 {
-    for (HWND dialog : dialogsWithCaption(caption))
-        if (IsWindowVisible(dialog)) return true;
-    return false;
+    char folder[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof folder, folder);
+    CharLowerA(folder);
+    return folder;
+}
+
+// A folder of the test's own under the temporary folder, removed with its Turnbell.ini.
+struct Folder {
+    explicit Folder(const std::string& name)
+        : path(tempFolder() + "turnbell-" + name + "-" + std::to_string(GetCurrentProcessId()))
+    {
+        CreateDirectoryA(path.c_str(), nullptr);
+        char full[MAX_PATH];
+        GetLongPathNameA(path.c_str(), full, sizeof full);
+        path = lowered = full;
+        CharLowerA(&lowered[0]);
+    }
+    ~Folder()
+    {
+        DeleteFileA((path + "\\Turnbell.ini").c_str());
+        RemoveDirectoryA(path.c_str());
+    }
+    std::string path, lowered;
+};
+
+// The user browses into another folder and picks a file there, or cancels there. The
+// open-file dialog moves the working folder as it goes, but the working folder after
+// Browse is the one from before, and OK (and every later save) writes the Turnbell.ini
+// that was chosen at start, not one in the folder Browse last showed.
+TEST_F(SettingsDialog, BrowseElsewhereLeavesTheWorkingFolderAndTheSettingsFileAsTheyWere)
+{
+    const Folder start("start"), other("other");
+    const std::string ini = start.path + "\\Turnbell.ini";
+    WritePrivateProfileStringA("Turnbell", "Username", "ann", ini.c_str());
+    const SoundFile sound(other.path + "\\");
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(sizeof before, before);
+    ASSERT_TRUE(SetCurrentDirectoryA(start.path.c_str()));
+    loadSettings();
+    ASSERT_TRUE(Settings.useIniFile);
+    for (const bool cancelled : {true, false}) {
+        SCOPED_TRACE(cancelled ? "cancelled" : "chosen");
+        HWND fileDialog = nullptr, fileName = nullptr;
+        std::string folderAfter;
+        run({
+            {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDC_BROWSE); }},
+            {dialogOtherThan(CAPTION),
+             [&](HWND dialog) {
+                 // A folder typed into the file name box: the dialog goes there.
+                 fileDialog = dialog;
+                 fileName = GetFocus();
+                 SetWindowTextA(fileName, other.path.c_str());
+                 clickButton(dialog, IDOK);
+             }},
+            {[&](HWND dialog) { return dialog == fileDialog && currentFolder() == other.lowered; },
+             [&](HWND dialog) {
+                 if (cancelled) {
+                     clickButton(dialog, IDCANCEL);
+                     return;
+                 }
+                 SetWindowTextA(fileName, sound.path.substr(other.path.size() + 1).c_str());
+                 clickButton(dialog, IDOK);
+             }},
+            {dialogWithCaption(CAPTION),
+             [&](HWND dialog) {
+                 folderAfter = currentFolder();
+                 SetDlgItemTextA(dialog, IDC_USERNAME, cancelled ? "bob" : "cid");
+                 clickButton(dialog, IDOK);
+             }},
+        });
+        EXPECT_EQ(folderAfter, start.lowered);
+        char name[USER_NAME_SIZE] = {}, file[SOUND_FILE_SIZE] = {};
+        GetPrivateProfileStringA("Turnbell", "Username", "", name, sizeof name, ini.c_str());
+        GetPrivateProfileStringA("Turnbell", "SoundFile", "", file, sizeof file, ini.c_str());
+        EXPECT_STREQ(name, cancelled ? "bob" : "cid");
+        EXPECT_EQ(std::string(file), cancelled ? std::string("sheepbaa.wav") : sound.path);
+        EXPECT_EQ(GetFileAttributesA((other.path + "\\Turnbell.ini").c_str()),
+                  INVALID_FILE_ATTRIBUTES);
+    }
+    SetCurrentDirectoryA(before);
 }
 
 // The menu's "Settings..." while the dialog is open (at the first start it opens by
@@ -298,37 +410,91 @@ TEST_F(SettingsDialog, ASecondRequestBringsTheOpenDialogForward)
     EXPECT_TRUE(dialogsWithCaption(CAPTION).empty());
 }
 
-// The game list opened from the tray while the settings are open runs inside the
-// settings dialog's loop. OK in the settings then saves at once and wakes the poller,
-// so the new name is asked for while the list is still open.
-TEST_F(SettingsDialog, OkWhileTheGameListIsOpenSavesAtOnce)
+// While the settings are open, a double-click on the icon and the menu's "Show game
+// list..." open no list inside the settings dialog's loop, where its keys would be
+// dead: the settings come forward instead, and Enter still presses OK.
+TEST_F(SettingsDialog, WhileOpenNoListOpensAndEnterStillPressesOk)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY);
     ResetEvent(wakeEvent);
-    bool woken = false;
-    std::string savedName;
+    std::size_t lists = 1;
     request({{dialogWithCaption(CAPTION),
               [](HWND dialog) {
                   edit(dialog, "dora", "d.wav");
                   PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+                  PostMessageA(mainWindow, WM_COMMAND, ID_SHOWGAMES, 0);
               }},
-             {[](HWND) { return onScreen("Games"); },
-              [](HWND) { clickButton(dialogsWithCaption(CAPTION).at(0), IDOK); }},
-             {[](HWND) { return !onScreen(CAPTION) && onScreen("Games"); },
-              [&](HWND) {
-                  woken = WaitForSingleObject(wakeEvent, 0) == WAIT_OBJECT_0;
-                  char name[USER_NAME_SIZE] = {};
-                  DWORD size = sizeof name;
-                  RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "UserName", RRF_RT_REG_SZ,
-                               nullptr, name, &size);
-                  savedName = name;
-                  HWND list = dialogsWithCaption("Games").at(0);
-                  pressKey(GetDlgItem(list, IDC_GAMELIST), VK_ESCAPE);
+             {dialogWithCaptionOnceHandled(CAPTION, mainWindow), [&](HWND dialog) {
+                  lists = dialogsWithCaption("Games").size();
+                  pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN);
               }}});
-    EXPECT_TRUE(woken);
-    EXPECT_EQ(savedName, "dora");
+    EXPECT_EQ(lists, 0u);
     EXPECT_EQ(stored(), (Values{"dora", true, false, "d.wav"}));
-    EXPECT_TRUE(dialogsWithCaption("Games").empty());
+    EXPECT_EQ(savedInRegistry().userName, "dora");
+    EXPECT_EQ(WaitForSingleObject(wakeEvent, 0), WAIT_OBJECT_0);
+}
+
+// A double-click on the icon while Browse's file dialog is open opens no list inside
+// that dialog's loop: the file dialog stays in front, and the file chosen there reaches
+// the edit box and, with OK, the settings.
+TEST_F(SettingsDialog, ARequestDuringBrowseKeepsTheFileDialogInFrontAndItsChoice)
+{
+    SoundFile sound;
+    HWND fileDialog = nullptr;
+    std::size_t lists = 1;
+    bool fileDialogInFront = false;
+    std::string afterBrowse;
+    request({
+        {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDC_BROWSE); }},
+        {dialogOtherThan(CAPTION),
+         [&](HWND dialog) {
+             fileDialog = dialog;
+             PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+         }},
+        {[&](HWND dialog) {
+             MSG pending;
+             return dialog == fileDialog && !PeekMessageA(&pending, mainWindow, 0, 0, PM_NOREMOVE);
+         },
+         [&](HWND dialog) {
+             lists = dialogsWithCaption("Games").size();
+             fileDialogInFront = GetForegroundWindow() == dialog;
+             SetWindowTextA(GetFocus(), sound.path.c_str());
+             clickButton(dialog, IDOK);
+         }},
+        {dialogWithCaption(CAPTION),
+         [&](HWND dialog) {
+             afterBrowse = controlText(dialog, IDC_SOUNDFILE);
+             clickButton(dialog, IDOK);
+         }},
+    });
+    EXPECT_EQ(lists, 0u);
+    EXPECT_TRUE(fileDialogInFront);
+    EXPECT_EQ(afterBrowse, sound.path);
+    EXPECT_EQ(std::string(Settings.soundFile), sound.path);
+}
+
+// "Settings..." while the game list is open: the list goes, and the settings open from
+// the program's own loop, not inside the list's, so their keys work.
+TEST_F(SettingsDialog, ARequestWhileTheListIsOpenOpensThemOnceTheListHasGone)
+{
+    std::size_t lists = 1;
+    runDialog(
+        [] {
+            SendMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+            // What the program's message loop does once the list has returned.
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+            return INT_PTR{0};
+        },
+        {{dialogWithCaption("Games"),
+          [](HWND) { PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0); }},
+         {dialogWithCaption(CAPTION), [&](HWND dialog) {
+              lists = dialogsWithCaption("Games").size();
+              edit(dialog, "erin", "e.wav");
+              pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN);
+          }}});
+    EXPECT_EQ(lists, 0u);
+    EXPECT_EQ(stored(), (Values{"erin", true, false, "e.wav"}));
 }
 
 }  // namespace
