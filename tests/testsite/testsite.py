@@ -177,6 +177,10 @@ def active_text(game, clock, default_period=30):
     return game.get("active", "")
 
 
+def default_period(scenario):
+    return 1 if scenario.get("cycle_by") == "searches" else 30
+
+
 def game_html(game, clock, default_period):
     game_id = game.get("id", 0)
     link = game.get("link", "partie.php?id=%s" % game_id)
@@ -196,7 +200,7 @@ def game_html(game, clock, default_period):
 
 def result_page(scenario, clock, with_games=True):
     title = scenario.get("title", "Recherche de parties")
-    period = 1 if scenario.get("cycle_by") == "searches" else 30
+    period = default_period(scenario)
     parts = ["<html><head><title>%s</title></head>\n<body>\n<h1>%s</h1>\n<table>\n" % (title, title)]
     for section in scenario.get("sections", []):
         parts.append('<tr><td class=clListeEntete colspan=4>&nbsp;&nbsp;%s</td></tr>\n'
