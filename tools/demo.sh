@@ -124,7 +124,7 @@ make_picture() {
   while read -r file ms; do
     marks=""
     for i in "${!searches[@]}"; do
-      n=${searches[$i]%.*}
+      n=${searches[$i]}
       [ "$n" -gt "$previous" ] && [ "$n" -le "$ms" ] && marks+="${marks:+, }$((i + 1))"
     done
     previous=$ms

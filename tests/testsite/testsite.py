@@ -168,10 +168,12 @@ def cycle_clock(scenario, elapsed, searches):
     return elapsed
 
 
-def active_text(game, clock, default_period=30):
+def active_text(game, clock, period=30):
+    """The text of the game's bold marker at this clock; period is the scenario's
+    default for a cycle that gives none."""
     cycle = game.get("cycle")
     if cycle:
-        period = max(float(game.get("period", default_period)), 1.0)
+        period = max(float(game.get("period", period)), 1.0)
         step = int((clock + float(game.get("offset", 0))) // period)
         return cycle[step % len(cycle)]
     return game.get("active", "")
@@ -181,14 +183,14 @@ def default_period(scenario):
     return 1 if scenario.get("cycle_by") == "searches" else 30
 
 
-def game_html(game, clock, default_period):
+def game_html(game, clock, period):
     game_id = game.get("id", 0)
     link = game.get("link", "partie.php?id=%s" % game_id)
     parts = [
         '<tr class=clListe>\n<td><img src="img/ico_encours.gif" alt="en cours"></td>\n',
         '<td><a href="%s">Partie %s</a></td>\n' % (link, game_id),
         '<td>Au tour de : <span style="font-weight:bold">%s</span></td>\n<td>'
-        % active_text(game, clock, default_period),
+        % active_text(game, clock, period),
     ]
     for player in game.get("players", []):
         css = "\"joueur actif\"" if player.get("emphasised") else "joueur"
