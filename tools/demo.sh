@@ -19,6 +19,8 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 seconds=${TURNBELL_DEMO_SECONDS:-0}
+[[ $seconds =~ ^[0-9]+$ ]] || { echo "TURNBELL_DEMO_SECONDS is a whole number of seconds, not \"$seconds\""; exit 2; }
+seconds=$((10#$seconds))
 user_name=Ottilie          # the player of tests/testsite/scenarios/demo.json
 scenario=$root/tests/testsite/scenarios/demo.json
 shot_every=5
