@@ -67,8 +67,8 @@ except FileNotFoundError:
 def names(ids):
     return "game " + ids[0] if len(ids) == 1 else "games " + ", ".join(ids[:-1]) + " and " + ids[-1]
 
-print("The site answered %d searches for the games of %s (times since Turnbell started):"
-      % (len(searches), user))
+print("The site answered %d searches for the games of %s%s" % (
+    len(searches), user, " (times since Turnbell started):" if searches else "."))
 before, newly_at = set(), []
 for n, ms in enumerate(searches, 1):
     clock = testsite.cycle_clock(scenario, ms / 1000, n)
