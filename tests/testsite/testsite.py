@@ -33,9 +33,15 @@ Scenario (JSON object; every key is optional)
              "players": [{"id": 17, "name": "Ann", "emphasised": false}, ...],
              "active": "Ann"                     (the text in the game's bold marker)
              "cycle": ["Ann", "Bob"], "period": 30, "offset": 0}
-      With "cycle", the bold marker holds cycle[((now - start + offset) // period)
-      % len(cycle)]: the turn moves by itself (start is when the scenario was loaded).
-      Texts are placed in the page verbatim and sent as latin-1 bytes.
+      With "cycle", the bold marker holds cycle[((clock + offset) // period) % len(cycle)]:
+      the turn moves by itself. The clock is set by "cycle_by". Texts are placed in the
+      page verbatim and sent as latin-1 bytes.
+  "cycle_by":  what the clock of the cycles counts
+      "seconds"   seconds since the scenario was loaded (default; "period" defaults to 30)
+      "searches"  searches that carried the form, the first two as one, since the
+                  scenario was loaded: the first two searches see 0 and each later one
+                  1 more ("period" defaults to 1). Turnbell searches twice at start, back
+                  to back, and then once a minute, so every turn it can see lasts a minute
   "responses": [RESPONSE, ...]  answers to the next search requests, one each, in order
   "default":   RESPONSE          the answer once the list is used up (default {})
 
@@ -72,6 +78,7 @@ Requests
                                 plain pages for the browser; other paths give 404
   POST /_control/scenario       replace the scenario with the JSON body; the list of
                                 responses starts again and the cycle clock restarts
+                                (from 0 seconds and 0 searches)
   GET  /_control/scenario       the scenario in force
   GET  /_control/log            every request so far as a JSON array (as in --log)
   GET  /_control/last           the raw bytes of the last request, exactly as received
@@ -125,9 +132,11 @@ class SiteState:
             self.scenario = scenario
             self.pending = list(scenario.get("responses", []))
             self.loaded_at = time.time()
+            self.searches = 0
 
     def next_response(self):
         with self.lock:
+            self.searches += 1
             if self.pending:
                 return self.pending.pop(0)
             return self.scenario.get("default", {})
@@ -150,23 +159,38 @@ def pattern_bytes(size):
     return period * whole + period[:rest]
 
 
-def active_text(game, elapsed):
+def cycle_clock(scenario, elapsed, searches):
+    """The clock of the scenario's cycles when the site answers a search: elapsed
+    seconds, or the searches answered so far (this one included) with the first two
+    counted as one."""
+    if scenario.get("cycle_by") == "searches":
+        return max(searches - 2, 0)
+    return elapsed
+
+
+def active_text(game, clock, period=30):
+    """The text of the game's bold marker at this clock; period is the scenario's
+    default for a cycle that gives none."""
     cycle = game.get("cycle")
     if cycle:
-        period = max(float(game.get("period", 30)), 1.0)
-        step = int((elapsed + float(game.get("offset", 0))) // period)
+        period = max(float(game.get("period", period)), 1.0)
+        step = int((clock + float(game.get("offset", 0))) // period)
         return cycle[step % len(cycle)]
     return game.get("active", "")
 
 
-def game_html(game, elapsed):
+def default_period(scenario):
+    return 1 if scenario.get("cycle_by") == "searches" else 30
+
+
+def game_html(game, clock, period):
     game_id = game.get("id", 0)
     link = game.get("link", "partie.php?id=%s" % game_id)
     parts = [
         '<tr class=clListe>\n<td><img src="img/ico_encours.gif" alt="en cours"></td>\n',
         '<td><a href="%s">Partie %s</a></td>\n' % (link, game_id),
         '<td>Au tour de : <span style="font-weight:bold">%s</span></td>\n<td>'
-        % active_text(game, elapsed),
+        % active_text(game, clock, period),
     ]
     for player in game.get("players", []):
         css = "\"joueur actif\"" if player.get("emphasised") else "joueur"
@@ -176,14 +200,15 @@ def game_html(game, elapsed):
     return "".join(parts)
 
 
-def result_page(scenario, elapsed, with_games=True):
+def result_page(scenario, clock, with_games=True):
     title = scenario.get("title", "Recherche de parties")
+    period = default_period(scenario)
     parts = ["<html><head><title>%s</title></head>\n<body>\n<h1>%s</h1>\n<table>\n" % (title, title)]
     for section in scenario.get("sections", []):
         parts.append('<tr><td class=clListeEntete colspan=4>&nbsp;&nbsp;%s</td></tr>\n'
                      % section.get("type", ""))
         if with_games:
-            parts.extend(game_html(game, elapsed) for game in section.get("games", []))
+            parts.extend(game_html(game, clock, period) for game in section.get("games", []))
     parts.append("</table>\n</body></html>\n")
     return "".join(parts).encode("latin-1", "replace")
 
@@ -406,11 +431,11 @@ class SiteHandler(BaseHTTPRequestHandler):
         kind = response.get("body", "page")
         with state.lock:
             scenario = state.scenario
-            elapsed = time.time() - state.loaded_at
+            clock = cycle_clock(scenario, time.time() - state.loaded_at, state.searches)
         if kind == "page":
-            return result_page(scenario, elapsed)
+            return result_page(scenario, clock)
         if kind == "nogames":
-            return result_page(scenario, elapsed, with_games=False)
+            return result_page(scenario, clock, with_games=False)
         if kind == "other":
             return plain_page("Connexion", "Please log in to see your games.")
         if kind == "bytes":

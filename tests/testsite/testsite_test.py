@@ -327,15 +327,24 @@ class Https(unittest.TestCase):
 
 
 class DemoScenario(unittest.TestCase):
-    def test_demo_user_turn_comes_and_goes(self):
+    def test_demo_turns_move_with_the_searches(self):
+        # Turnbell searches twice at start, then once a minute: the first search must
+        # find a game waiting for Ottilie, the second change nothing, and every later
+        # one bring a newly waiting game or the end of the last wait.
         with open(os.path.join(HERE, "scenarios", "demo.json"), encoding="utf-8") as f:
-            demo = json.load(f)
-        games = [g for s in demo["sections"] for g in s["games"]]
-        waiting = [sum(testsite.active_text(g, t) == "Ottilie" for g in games) for t in range(0, 600, 5)]
-        self.assertGreater(max(waiting), 1)
-        # The count changes at least once in every minute of the demo.
-        for start in range(0, len(waiting) - 12):
-            self.assertGreater(len(set(waiting[start:start + 12])), 1, start * 5)
+            site = Site(json.load(f))
+        try:
+            waiting = []
+            for _ in range(9):
+                page = site.search(b"pJeu=&pLoginJ=Ottilie&pidP=&pLibP=&pEtat=2&pPage=1")[2]
+                waiting.append({r[1] for r in parse(page, "Ottilie") if r[0] == "game" and r[2] == "1"})
+        finally:
+            self.assertEqual(site.stop(), 0)
+        self.assertTrue(waiting[0])
+        self.assertEqual(waiting[1], waiting[0])
+        changes = [(bool(now - before), bool(before) and not now) for before, now in zip(waiting[1:], waiting[2:])]
+        self.assertTrue(all(newly or stop for newly, stop in changes), waiting)
+        self.assertTrue(any(newly for newly, _ in changes) and any(stop for _, stop in changes), waiting)
 
 
 if __name__ == "__main__":
