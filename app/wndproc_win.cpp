@@ -144,6 +144,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         if (wParam == FLASH_TIMER) {
             flashStep();
+        } else if (wParam == TRAY_RETRY_TIMER) {
+            trayRetry();
         }
         return 0;  // any other timer is not ours and is ignored
     case WM_TRAYICON:
