@@ -84,9 +84,14 @@ std::string settingsStoreName(const std::string& userSid)
 // reaches the objects in it.
 const wchar_t USER_NAMESPACE[] = L"Turnbell";
 
+// What holds the one-copy name from startup until Exit: the mutex, and the private
+// namespace it lives in (none under Wine).
+HANDLE storeMutex;
+HANDLE storeNamespace;
+
 // One copy per settings store and user. Two copies on the same settings would poll
 // twice and alert twice, and each would save its own settings at exit over the
-// other's. A named mutex, held until the process ends, stands for the store. False
+// other's. A named mutex, held until Exit, stands for the store. False
 // only when another copy of this user holds it: whatever keeps this copy from
 // making or opening the mutex may be another user's doing, and never ends it.
 bool claimSettingsStore()
@@ -114,16 +119,33 @@ bool claimSettingsStore()
         if (!space) {
             return true;  // unguarded rather than stopped by what someone else made
         }
-        // space stays open until the process ends: the namespace, and the mutex's name
-        // in it, last only while a process holds it.
+        // space stays open until Exit: the namespace, and the mutex's name in it, last
+        // only while a process holds it.
+        storeNamespace = space;
         name = "Turnbell\\" + name;
     } else {
         name = "Global\\" + name;
     }
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    storeMutex = mutex;
     // No mutex at all (ERROR_ACCESS_DENIED: another user made an object of that name in
     // the Global namespace) lets this copy run too.
     return !mutex || GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+// Exit gives up the one-copy name at once: a copy started from then on runs on these
+// settings, though this process may still be waiting for its poller. The namespace is
+// only closed, not destroyed: copies on other settings of this user live in it too.
+void releaseSettingsStore()
+{
+    if (storeMutex) {
+        CloseHandle(storeMutex);
+        storeMutex = nullptr;
+    }
+    if (storeNamespace) {
+        ClosePrivateNamespace(storeNamespace, 0);
+        storeNamespace = nullptr;
+    }
 }
 
 bool registerMainClass()
@@ -172,7 +194,7 @@ bool startup()
     if (!mainWindow) {
         return false;
     }
-    trayAdd();  // when the shell is not up yet, "TaskbarCreated" adds the icon later
+    trayAdd();  // when the shell is not up yet, a timer or "TaskbarCreated" adds the icon later
     loadSettings();
     if (Settings.userName[0] == '\0') {
         // Handled once the message loop runs, that is after the poller has started.
@@ -198,4 +220,5 @@ void shutdown()
 {
     trayRemove();
     saveSettings();
+    releaseSettingsStore();
 }

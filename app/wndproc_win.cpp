@@ -4,6 +4,7 @@
 
 #include "app/globals.h"
 #include "app/links.h"
+#include "app/startup.h"
 #include "gamelist/gamelist.h"
 #include "games/merge.h"
 #include "poller/poller.h"
@@ -36,11 +37,15 @@ void showTrayMenu()
     DestroyMenu(menu);
 }
 
-// WM_DESTROY: the quit message ends the message loop once this returns; the poller is
-// told to stop first, so that shutdown does not poll again.
+// WM_DESTROY: the quit message ends the message loop once this returns. What the user
+// sees ends first: the icon goes, the settings are saved and the one-copy name is given
+// up; only then is the poller waited for, which takes seconds when a poll hangs. The
+// poller is told to stop before the save, whose wake must not make it poll again.
 void onDestroy()
 {
     PostQuitMessage(0);
+    pollerRunning = false;
+    shutdown();
     stopPoller();
 }
 
