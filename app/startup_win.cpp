@@ -148,6 +148,21 @@ void releaseSettingsStore()
     }
 }
 
+// A copy that runs elevated ("Run as administrator", or started by an installer) gets no
+// message from a process of lower integrity, so the shell's "TaskbarCreated" broadcast
+// would never reach it and its icon would stay away after the shell restarts. Windows 7
+// and later can let that one message through to mainWindow; Vista has no such function.
+void allowTaskbarCreated()
+{
+    constexpr DWORD MESSAGE_FILTER_ALLOW = 1;  // MSGFLT_ALLOW
+    using ChangeFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    const auto changeFilter = reinterpret_cast<ChangeFilter>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    if (changeFilter && taskbarCreatedMsg != 0) {
+        changeFilter(mainWindow, taskbarCreatedMsg, MESSAGE_FILTER_ALLOW, nullptr);
+    }
+}
+
 bool registerMainClass()
 {
     WNDCLASSEXA windowClass = {};
@@ -194,6 +209,7 @@ bool startup()
     if (!mainWindow) {
         return false;
     }
+    allowTaskbarCreated();
     trayAdd();  // when the shell is not up yet, a timer or "TaskbarCreated" adds the icon later
     loadSettings();
     if (Settings.userName[0] == '\0') {
