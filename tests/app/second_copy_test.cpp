@@ -73,27 +73,31 @@ bool registryUserNameStored()
 }
 
 // The main window of a running copy, once it has one.
+struct WindowSearch {
+    DWORD processId;
+    HWND window;
+};
+
+BOOL CALLBACK matchMainWindow(HWND window, LPARAM found)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(found);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char name[64];
+    if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
+        std::string(name) == "WC_Turnbell_Main") {
+        search->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND mainWindowOf(HANDLE process, DWORD timeoutMs)
 {
-    struct Search {
-        DWORD processId;
-        HWND window;
-    } search = {GetProcessId(process), nullptr};
-    const auto match = [](HWND window, LPARAM found) -> BOOL {
-        auto* search = reinterpret_cast<Search*>(found);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        char name[64];
-        if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
-            std::string(name) == "WC_Turnbell_Main") {
-            search->window = window;
-            return FALSE;
-        }
-        return TRUE;
-    };
+    WindowSearch search = {GetProcessId(process), nullptr};
     const DWORD start = GetTickCount();
     for (;;) {
-        EnumWindows(match, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(matchMainWindow, reinterpret_cast<LPARAM>(&search));
         if (search.window || GetTickCount() - start >= timeoutMs) return search.window;
         Sleep(50);
     }
