@@ -162,9 +162,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         // The shell restarted and lost the icon. A registered message is never one of
         // the fixed ones above; a failed registration (0) must not take WM_NULL, which
-        // the tray menu posts.
+        // the tray menu posts. Once Exit has removed the icon (the broadcast may come
+        // while the stop waits for the poller), it stays away.
         if (message == taskbarCreatedMsg && taskbarCreatedMsg != 0) {
-            trayAdd();
+            if (pollerRunning) {
+                trayAdd();
+            }
             return 0;
         }
         break;
