@@ -72,37 +72,6 @@ bool registryUserNameStored()
     return stored;
 }
 
-// The main window of a running copy, once it has one.
-struct WindowSearch {
-    DWORD processId;
-    HWND window;
-};
-
-BOOL CALLBACK matchMainWindow(HWND window, LPARAM found)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(found);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char name[64];
-    if (owner == search->processId && GetClassNameA(window, name, sizeof name) &&
-        std::string(name) == "WC_Turnbell_Main") {
-        search->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND mainWindowOf(HANDLE process, DWORD timeoutMs)
-{
-    WindowSearch search = {GetProcessId(process), nullptr};
-    const DWORD start = GetTickCount();
-    for (;;) {
-        EnumWindows(matchMainWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.window || GetTickCount() - start >= timeoutMs) return search.window;
-        Sleep(50);
-    }
-}
-
 // A site that takes every request and never answers, as the copies reach it: their
 // requests go through it as their proxy (WinINet's preconfigured proxy is http_proxy).
 class SilentSite {
@@ -254,10 +223,11 @@ TEST_F(Copies, ACopyStartedRightAfterExitRunsWhileAPollHangs)
     const std::string folder = scratchFolder("exit");
     const std::string settings = folder + "\\Turnbell.ini";
     std::ofstream(settings, std::ios::binary) << "[Turnbell]\r\nUsername=Ann\r\n";
+    const int before = mainWindows();
     const HANDLE first = start(folder);
     ASSERT_TRUE(site.requestWithin(30000)) << "the first copy never polled";
-    const HWND window = mainWindowOf(first, 10000);
-    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(waitForWindows(before + 1, 10000));
+    const HWND window = FindWindowA("WC_Turnbell_Main", nullptr);
 
     ASSERT_TRUE(PostMessageA(window, WM_COMMAND, ID_EXIT, 0));
     // Its save fills the file with all four settings.
@@ -273,7 +243,7 @@ TEST_F(Copies, ACopyStartedRightAfterExitRunsWhileAPollHangs)
     EXPECT_EQ(WaitForSingleObject(first, 20000), WAIT_OBJECT_0) << "the first copy never ended";
     EXPECT_EQ(WaitForSingleObject(second, 0), static_cast<DWORD>(WAIT_TIMEOUT))
         << "the copy started after Exit has ended";
-    EXPECT_NE(mainWindowOf(second, 0), nullptr);
+    EXPECT_EQ(mainWindows(), before + 1);
 }
 
 }  // namespace
