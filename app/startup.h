@@ -1,6 +1,6 @@
-// The process from its first to its last instruction on the UI thread: startup, the
-// message loop and the two shutdown steps. WinMain (app/main/turnbell_main.cpp) runs
-// them in order.
+// The process from its first to its last instruction on the UI thread: startup and the
+// message loop, which WinMain (app/main/turnbell_main.cpp) runs in order, and the
+// shutdown, which the window's destruction runs as Exit is chosen.
 #pragma once
 
 // Ends at once (false) when another copy of this user runs on the same settings store
@@ -12,4 +12,9 @@
 bool startup();
 
 int runMessageLoop();
+
+// As Exit is chosen, before the poller is waited for: removes the tray icon, saves the
+// settings and gives up the one-copy name, so that a copy started right after Exit runs
+// on the saved settings and no dead icon stays on screen. The poller must have been told
+// to stop (pollerRunning cleared) first: the save wakes it.
 void shutdown();

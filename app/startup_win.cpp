@@ -84,9 +84,14 @@ std::string settingsStoreName(const std::string& userSid)
 // reaches the objects in it.
 const wchar_t USER_NAMESPACE[] = L"Turnbell";
 
+// What holds the one-copy name from startup until Exit: the mutex, and the private
+// namespace it lives in (none under Wine).
+HANDLE storeMutex;
+HANDLE storeNamespace;
+
 // One copy per settings store and user. Two copies on the same settings would poll
 // twice and alert twice, and each would save its own settings at exit over the
-// other's. A named mutex, held until the process ends, stands for the store. False
+// other's. A named mutex, held until Exit, stands for the store. False
 // only when another copy of this user holds it: whatever keeps this copy from
 // making or opening the mutex may be another user's doing, and never ends it.
 bool claimSettingsStore()
@@ -114,16 +119,48 @@ bool claimSettingsStore()
         if (!space) {
             return true;  // unguarded rather than stopped by what someone else made
         }
-        // space stays open until the process ends: the namespace, and the mutex's name
-        // in it, last only while a process holds it.
+        // space stays open until Exit: the namespace, and the mutex's name in it, last
+        // only while a process holds it.
+        storeNamespace = space;
         name = "Turnbell\\" + name;
     } else {
         name = "Global\\" + name;
     }
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    storeMutex = mutex;
     // No mutex at all (ERROR_ACCESS_DENIED: another user made an object of that name in
     // the Global namespace) lets this copy run too.
     return !mutex || GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
+// Exit gives up the one-copy name at once: a copy started from then on runs on these
+// settings, though this process may still be waiting for its poller. The namespace is
+// only closed, not destroyed: copies on other settings of this user live in it too.
+void releaseSettingsStore()
+{
+    if (storeMutex) {
+        CloseHandle(storeMutex);
+        storeMutex = nullptr;
+    }
+    if (storeNamespace) {
+        ClosePrivateNamespace(storeNamespace, 0);
+        storeNamespace = nullptr;
+    }
+}
+
+// A copy that runs elevated ("Run as administrator", or started by an installer) gets no
+// message from a process of lower integrity, so the shell's "TaskbarCreated" broadcast
+// would never reach it and its icon would stay away after the shell restarts. Windows 7
+// and later can let that one message through to mainWindow; Vista has no such function.
+void allowTaskbarCreated()
+{
+    constexpr DWORD MESSAGE_FILTER_ALLOW = 1;  // MSGFLT_ALLOW
+    using ChangeFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    const auto changeFilter = reinterpret_cast<ChangeFilter>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx")));
+    if (changeFilter && taskbarCreatedMsg != 0) {
+        changeFilter(mainWindow, taskbarCreatedMsg, MESSAGE_FILTER_ALLOW, nullptr);
+    }
 }
 
 bool registerMainClass()
@@ -172,7 +209,8 @@ bool startup()
     if (!mainWindow) {
         return false;
     }
-    trayAdd();  // when the shell is not up yet, "TaskbarCreated" adds the icon later
+    allowTaskbarCreated();
+    trayAdd();  // when the shell is not up yet, a timer or "TaskbarCreated" adds the icon later
     loadSettings();
     if (Settings.userName[0] == '\0') {
         // Handled once the message loop runs, that is after the poller has started.
@@ -198,4 +236,5 @@ void shutdown()
 {
     trayRemove();
     saveSettings();
+    releaseSettingsStore();
 }

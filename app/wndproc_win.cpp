@@ -4,6 +4,7 @@
 
 #include "app/globals.h"
 #include "app/links.h"
+#include "app/startup.h"
 #include "gamelist/gamelist.h"
 #include "games/merge.h"
 #include "poller/poller.h"
@@ -36,11 +37,15 @@ void showTrayMenu()
     DestroyMenu(menu);
 }
 
-// WM_DESTROY: the quit message ends the message loop once this returns; the poller is
-// told to stop first, so that shutdown does not poll again.
+// WM_DESTROY: the quit message ends the message loop once this returns. What the user
+// sees ends first: the icon goes, the settings are saved and the one-copy name is given
+// up; only then is the poller waited for, which takes seconds when a poll hangs. The
+// poller is told to stop before the save, whose wake must not make it poll again.
 void onDestroy()
 {
     PostQuitMessage(0);
+    pollerRunning = false;
+    shutdown();
     stopPoller();
 }
 
@@ -169,6 +174,8 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         if (wParam == FLASH_TIMER) {
             flashStep();
+        } else if (wParam == TRAY_RETRY_TIMER) {
+            trayRetry();
         }
         return 0;  // any other timer is not ours and is ignored
     case WM_TRAYICON:
@@ -180,9 +187,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     default:
         // The shell restarted and lost the icon. A registered message is never one of
         // the fixed ones above; a failed registration (0) must not take WM_NULL, which
-        // the tray menu posts.
+        // the tray menu posts. Once Exit has removed the icon (the broadcast may come
+        // while the stop waits for the poller), it stays away.
         if (message == taskbarCreatedMsg && taskbarCreatedMsg != 0) {
-            trayAdd();
+            if (pollerRunning) {
+                trayAdd();
+            }
             return 0;
         }
         break;

@@ -40,19 +40,35 @@ extern const unsigned char cp1252Lower[256] = {
     0xf8, 0xf9, 0xfa, 0xfb, 0xfc, 0xfd, 0xfe, 0xff,  // f0
 };
 
+namespace {
+
+void lowerWithTable(char* bytes, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>(cp1252Lower[static_cast<unsigned char>(bytes[i])]);
+}
+
+}  // namespace
+
 void lowerBytes(char* bytes, std::size_t count)
 {
 #ifdef _WIN32
-    // CharLowerBuffA counts in a DWORD; lower very long texts piece by piece.
-    const std::size_t chunk = 0x40000000;
-    while (count > 0) {
-        DWORD part = static_cast<DWORD>(count < chunk ? count : chunk);
-        CharLowerBuffA(bytes, part);
-        bytes += part;
-        count -= part;
+    // Under a multibyte ANSI code page (932, 936, 949, 950, 65001) CharLowerBuffA reads
+    // the bytes as characters: a Latin-1 byte of the page turns into a lead byte that
+    // takes the next byte (a "<", a quote) with it, and the lowered copy no longer lines
+    // up with the reply. Only a single-byte code page is left to the system.
+    CPINFO codePage;
+    if (GetCPInfo(CP_ACP, &codePage) && codePage.MaxCharSize == 1) {
+        // CharLowerBuffA counts in a DWORD; lower very long texts piece by piece.
+        const std::size_t chunk = 0x40000000;
+        while (count > 0) {
+            DWORD part = static_cast<DWORD>(count < chunk ? count : chunk);
+            CharLowerBuffA(bytes, part);
+            bytes += part;
+            count -= part;
+        }
+        return;
     }
-#else
-    for (std::size_t i = 0; i < count; ++i)
-        bytes[i] = static_cast<char>(cp1252Lower[static_cast<unsigned char>(bytes[i])]);
 #endif
+    lowerWithTable(bytes, count);
 }

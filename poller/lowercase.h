@@ -1,9 +1,11 @@
-// Lower-casing of single-byte text the way the system's ANSI functions do it.
+// Lower-casing of single-byte text, byte for byte, so that every offset in the lowered
+// text is the same offset in the original.
 //
-// On Windows lowerBytes uses CharLowerBuffA, so page markers and the user name are
-// lowered exactly as the system lowers them. Elsewhere it uses cp1252Lower, the same
-// mapping for code page 1252, which is what Windows (and Wine in a C or UTF-8 locale)
-// uses for Western European systems.
+// On Windows with a single-byte ANSI code page lowerBytes uses CharLowerBuffA, so page
+// markers and the user name are lowered exactly as the system lowers them. Elsewhere,
+// and under a multibyte ANSI code page (where the system would join bytes into
+// characters), it uses cp1252Lower, the mapping of code page 1252, which is what Windows
+// (and Wine in a C or UTF-8 locale) uses for Western European systems.
 #pragma once
 
 #include <cstddef>

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize)
+bool buildSettingsFilePath(const char* directory, bool endsInSeparator, char* out,
+                           std::size_t outSize)
 {
     if (outSize > 0) {
         out[0] = '\0';
@@ -12,17 +13,15 @@ bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize
     if (directoryLength == 0) {
         return false;
     }
-    // A drive root such as "C:\" already ends in the separator.
-    const bool needsSeparator = directory[directoryLength - 1] != '\\';
     const std::size_t nameLength = sizeof SETTINGS_FILE_NAME - 1;
-    const std::size_t total = directoryLength + (needsSeparator ? 1 : 0) + nameLength + 1;
+    const std::size_t total = directoryLength + (endsInSeparator ? 0 : 1) + nameLength + 1;
     if (total > outSize) {
         return false;
     }
     char* end = out;
     std::memcpy(end, directory, directoryLength);
     end += directoryLength;
-    if (needsSeparator) {
+    if (!endsInSeparator) {
         *end++ = '\\';
     }
     std::memcpy(end, SETTINGS_FILE_NAME, nameLength + 1);

@@ -12,11 +12,14 @@
 constexpr std::size_t SETTINGS_PATH_SIZE = 260;
 constexpr const char SETTINGS_FILE_NAME[] = "Turnbell.ini";
 
-// Writes directory + "\" (unless the directory already ends in one) + "Turnbell.ini"
-// into out, which holds outSize bytes. Returns false, leaving out as an empty text
-// (when outSize allows), when the directory is empty or the whole path with its NUL
-// does not fit in outSize bytes.
-bool buildSettingsFilePath(const char* directory, char* out, std::size_t outSize);
+// Writes directory + "\" (unless endsInSeparator: a drive root such as "C:\") +
+// "Turnbell.ini" into out, which holds outSize bytes. Whether the directory ends in a
+// separator is the caller's to tell: under a multibyte code page the last byte may be
+// 0x5C as the second byte of a character (the folder 表 is 0x95 0x5C in code page 932).
+// Returns false, leaving out as an empty text (when outSize allows), when the directory
+// is empty or the whole path with its NUL does not fit in outSize bytes.
+bool buildSettingsFilePath(const char* directory, bool endsInSeparator, char* out,
+                           std::size_t outSize);
 
 // Decides whether data read from a registry text value may become a settings field.
 // The stored type does not matter: settings written by other tools (a .reg file, an

@@ -29,7 +29,11 @@ bool currentSettingsFilePath(char (&path)[SETTINGS_PATH_SIZE])
         path[0] = '\0';
         return false;
     }
-    return buildSettingsFilePath(directory, path, sizeof path);
+    // The last character, not the last byte: under a multibyte code page a folder name
+    // may end in a character whose second byte is 0x5C, the backslash.
+    const char* last = CharPrevA(directory, directory + length);
+    const bool endsInSeparator = last == directory + length - 1 && *last == '\\';
+    return buildSettingsFilePath(directory, endsInSeparator, path, sizeof path);
 }
 
 void setDefaultSoundFile()

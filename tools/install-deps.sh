@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev llvm    # native build: sanitizers and libFuzzer
   googletest libbenchmark-dev libgumbo-dev pkg-config
   xvfb xdotool imagemagick x11-utils
+  locales                          # ja_JP, compiled by the build for the code page 932 tests
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -14,10 +14,13 @@ static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA must be the 508-b
 
 namespace {
 
+bool iconWanted;  // from trayAdd until trayRemove
+bool addPending;  // the shell refused the add: TRAY_RETRY_TIMER runs
+
 // Every call names the icon by mainWindow and TRAY_ICON_ID and leaves zero whatever it
 // does not set: no balloon, no state, no guid. NIF_MESSAGE always comes with the
 // callback message.
-void notifyShell(DWORD message, UINT flags, HICON icon, const char* tip)
+bool notifyShell(DWORD message, UINT flags, HICON icon, const char* tip)
 {
     NOTIFYICONDATAA data = {};
     data.cbSize = sizeof data;
@@ -29,14 +32,51 @@ void notifyShell(DWORD message, UINT flags, HICON icon, const char* tip)
     }
     data.hIcon = icon;
     lstrcpynA(data.szTip, tip, sizeof data.szTip);
-    Shell_NotifyIconA(message, &data);
+    return Shell_NotifyIconA(message, &data) != FALSE;
+}
+
+// A change of the icon. When the shell refuses it, the icon may be gone (a shell that
+// lost it without broadcasting "TaskbarCreated"): it is added again and the change made
+// on it. While the add is refused, the retry timer brings the icon back instead.
+void changeIcon(UINT flags, HICON icon, const char* tip)
+{
+    if (notifyShell(NIM_MODIFY, flags, icon, tip) || !iconWanted || addPending) {
+        return;
+    }
+    trayAdd();
+    if (!addPending) {
+        notifyShell(NIM_MODIFY, flags, icon, tip);
+    }
 }
 
 }  // namespace
 
-void trayAdd() { notifyShell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, smallIcon, "Turnbell"); }
+void trayAdd()
+{
+    iconWanted = true;
+    // A refused add may also mean that the icon is there already (a "TaskbarCreated" from
+    // a shell that kept it): a change that the shell accepts tells.
+    if (notifyShell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, smallIcon, "Turnbell") ||
+        notifyShell(NIM_MODIFY, NIF_MESSAGE, nullptr, "")) {
+        if (addPending) {
+            KillTimer(mainWindow, TRAY_RETRY_TIMER);
+            addPending = false;
+        }
+        return;
+    }
+    if (!addPending) {
+        addPending = SetTimer(mainWindow, TRAY_RETRY_TIMER, TRAY_RETRY_PERIOD_MS, nullptr) != 0;
+    }
+}
 
-void traySetIcon(HICON icon) { notifyShell(NIM_MODIFY, NIF_ICON, icon, ""); }
+void trayRetry()
+{
+    if (addPending) {
+        trayAdd();
+    }
+}
+
+void traySetIcon(HICON icon) { changeIcon(NIF_ICON, icon, ""); }
 
 void trayUpdateTip(int waiting)
 {
@@ -44,7 +84,15 @@ void trayUpdateTip(int waiting)
     // bytes, well within the tooltip's 128.
     char tip[sizeof NOTIFYICONDATAA::szTip];
     std::snprintf(tip, sizeof tip, "Turnbell - %d games waiting", waiting);
-    notifyShell(NIM_MODIFY, NIF_MESSAGE | NIF_TIP, nullptr, tip);
+    changeIcon(NIF_MESSAGE | NIF_TIP, nullptr, tip);
 }
 
-void trayRemove() { notifyShell(NIM_DELETE, 0, nullptr, ""); }
+void trayRemove()
+{
+    iconWanted = false;
+    if (addPending) {
+        KillTimer(mainWindow, TRAY_RETRY_TIMER);
+        addPending = false;
+    }
+    notifyShell(NIM_DELETE, 0, nullptr, "");
+}

@@ -10,7 +10,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (!startup()) {
         return 0;  // every failure ends quietly with exit code 0
     }
-    int exitCode = runMessageLoop();
-    shutdown();
-    return exitCode;
+    // Exit has run the shutdown before the message loop ends.
+    return runMessageLoop();
 }

@@ -1,8 +1,9 @@
 // A second Turnbell.exe on the settings of one already running ends at once, without a
-// window, a request or a save; a copy on settings of its own runs beside it. The real
-// program is started in folders of this test's own, one of them reached through a
-// symbolic link that tests/app/with-linked-folder.sh makes. Every copy has an empty
-// user name, so none of them ever polls.
+// window, a request or a save; a copy on settings of its own runs beside it, and so does
+// one started right after Exit. The real program is started in folders of this test's
+// own, one of them reached through a symbolic link that tests/app/with-linked-folder.sh
+// makes. The copies of the first test have an empty user name, so none of them polls.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "res/resource.h"
 #include "tests/support/read_file.h"
 
 namespace {
@@ -69,6 +71,52 @@ bool registryUserNameStored()
     RegCloseKey(key);
     return stored;
 }
+
+// A site that takes every request and never answers, as the copies reach it: their
+// requests go through it as their proxy (WinINet's preconfigured proxy is http_proxy).
+class SilentSite {
+public:
+    SilentSite()
+    {
+        WSADATA winsock;
+        WSAStartup(MAKEWORD(2, 2), &winsock);
+        listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int size = sizeof address;
+        bind(listener, reinterpret_cast<sockaddr*>(&address), size);
+        listen(listener, 8);
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+        const std::string proxy = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        SetEnvironmentVariableA("http_proxy", proxy.c_str());
+    }
+    ~SilentSite()
+    {
+        SetEnvironmentVariableA("http_proxy", nullptr);
+        for (SOCKET s : held) closesocket(s);
+        closesocket(listener);
+        WSACleanup();
+    }
+    // True when a request has come within the time; its connection is held open.
+    bool requestWithin(DWORD timeoutMs)
+    {
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(listener, &ready);
+        timeval wait = {static_cast<long>(timeoutMs / 1000), 0};
+        if (select(0, &ready, nullptr, nullptr, &wait) != 1) return false;
+        const SOCKET connection = accept(listener, nullptr, nullptr);
+        if (connection == INVALID_SOCKET) return false;
+        held.push_back(connection);
+        char bytes[4];
+        return recv(connection, bytes, sizeof bytes, 0) == 4 && std::string(bytes, 4) == "POST";
+    }
+
+private:
+    SOCKET listener;
+    std::vector<SOCKET> held;
+};
 
 class Copies : public ::testing::Test {
 protected:
@@ -164,6 +212,38 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
     EXPECT_EQ(readFile(fileFolder + "\\Turnbell.ini"), SETTINGS_FILE);
     EXPECT_EQ(readFile(linkedFileFolder + "\\Turnbell.ini"), SETTINGS_FILE);
     EXPECT_FALSE(registryUserNameStored());
+}
+
+// Exit while a poll hangs: the first copy waits up to 10 s for its poller, but has
+// already saved its settings and given up the one-copy name, so a copy started then on
+// the same settings runs, and goes on running once the first has ended.
+TEST_F(Copies, ACopyStartedRightAfterExitRunsWhileAPollHangs)
+{
+    SilentSite site;
+    const std::string folder = scratchFolder("exit");
+    const std::string settings = folder + "\\Turnbell.ini";
+    std::ofstream(settings, std::ios::binary) << "[Turnbell]\r\nUsername=Ann\r\n";
+    const int before = mainWindows();
+    const HANDLE first = start(folder);
+    ASSERT_TRUE(site.requestWithin(30000)) << "the first copy never polled";
+    ASSERT_TRUE(waitForWindows(before + 1, 10000));
+    const HWND window = FindWindowA("WC_Turnbell_Main", nullptr);
+
+    ASSERT_TRUE(PostMessageA(window, WM_COMMAND, ID_EXIT, 0));
+    // Its save fills the file with all four settings.
+    const DWORD exited = GetTickCount();
+    while (readFile(settings).find("NotifySound=") == std::string::npos &&
+           GetTickCount() - exited < 5000) {
+        Sleep(20);
+    }
+    const HANDLE second = start(folder);
+    ASSERT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the first copy did not wait for its poll";
+    EXPECT_TRUE(site.requestWithin(30000)) << "the copy started after Exit never polled";
+    EXPECT_EQ(WaitForSingleObject(first, 20000), WAIT_OBJECT_0) << "the first copy never ended";
+    EXPECT_EQ(WaitForSingleObject(second, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the copy started after Exit has ended";
+    EXPECT_EQ(mainWindows(), before + 1);
 }
 
 }  // namespace

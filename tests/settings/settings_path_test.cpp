@@ -1,6 +1,11 @@
 #include "settings/settings_path.h"
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+
+#include "settings/settings_win.h"
+#endif
 
 #include <cstring>
 #include <string>
@@ -9,6 +14,7 @@ namespace {
 
 struct PathCase {
     std::string directory;
+    bool endsInSeparator;
     bool fits;
     std::string path;
 };
@@ -18,15 +24,20 @@ TEST(SettingsFilePath, JoinsTheDirectoryAndTheFileNameWithOneBackslash)
     const std::string dir246(246, 'd');  // 246 + "\" + 12 + NUL = 260: the longest that fits
     const std::string root246 = std::string(246, 'd') + "\\";  // already ends in the separator
     const PathCase cases[] = {
-        {"C:\\games", true, "C:\\games\\Turnbell.ini"},     {"C:\\", true, "C:\\Turnbell.ini"},
-        {"Z:\\a b\\c\\", true, "Z:\\a b\\c\\Turnbell.ini"}, {"", false, ""},
-        {dir246, true, dir246 + "\\Turnbell.ini"},          {dir246 + "d", false, ""},
-        {root246, true, root246 + "Turnbell.ini"},          {root246 + "d", false, ""},
+        {"C:\\games", false, true, "C:\\games\\Turnbell.ini"},
+        {"C:\\", true, true, "C:\\Turnbell.ini"},
+        {"Z:\\a b\\c\\", true, true, "Z:\\a b\\c\\Turnbell.ini"},
+        {"", false, false, ""},
+        {dir246, false, true, dir246 + "\\Turnbell.ini"},
+        {dir246 + "d", false, false, ""},
+        {root246, true, true, root246 + "Turnbell.ini"},
+        {root246 + "d", false, false, ""},
     };
     for (const PathCase& c : cases) {
         char out[SETTINGS_PATH_SIZE];
         std::memset(out, 'x', sizeof out);
-        EXPECT_EQ(buildSettingsFilePath(c.directory.c_str(), out, sizeof out), c.fits)
+        EXPECT_EQ(buildSettingsFilePath(c.directory.c_str(), c.endsInSeparator, out, sizeof out),
+                  c.fits)
             << c.directory.size() << " bytes: " << c.directory;
         EXPECT_EQ(std::string(out), c.path) << c.directory;
     }
@@ -38,10 +49,10 @@ TEST(SettingsFilePath, NeverWritesPastTheBuffer)
     // it must survive.
     char out[16];
     std::memset(out, '#', sizeof out);
-    EXPECT_FALSE(buildSettingsFilePath("C:\\", out, 15));
+    EXPECT_FALSE(buildSettingsFilePath("C:\\", true, out, 15));
     EXPECT_EQ(out[0], '\0');
     EXPECT_EQ(out[15], '#');
-    EXPECT_TRUE(buildSettingsFilePath("C:\\", out, 16));
+    EXPECT_TRUE(buildSettingsFilePath("C:\\", true, out, 16));
     EXPECT_STREQ(out, "C:\\Turnbell.ini");
 }
 
@@ -81,5 +92,39 @@ TEST(SettingsStoreName, KnowsAFileByItsIndexUnlessThereIsNoneAndTheRegistryByThe
         EXPECT_EQ(settingsStoreObjectName(c.store), c.name) << c.what;
     }
 }
+
+#ifdef _WIN32
+// Run under code page 932 only (settings_path_cp932_test). Folders whose name ends in a
+// character with the second byte 0x5C, the backslash: each holds the settings file,
+// which is found there rather than beside the folder.
+TEST(SettingsFolderCp932, AFolderWhoseLastCharacterEndsInByte5CHoldsTheSettingsFile)
+{
+    ASSERT_EQ(GetACP(), 932u);
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    for (const wchar_t* last : {L"\u8868", L"\u30bd", L"\u80fd"}) {  // 表 ソ 能
+        const std::wstring folder =
+            temp + std::wstring(L"turnbell-") + std::to_wstring(GetCurrentProcessId()) + last;
+        const std::wstring file = folder + L"\\Turnbell.ini";
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        char expected[MAX_PATH];
+        WideCharToMultiByte(CP_ACP, 0, file.c_str(), -1, expected, sizeof expected, nullptr,
+                            nullptr);
+        ASSERT_EQ(expected[std::strlen(expected) - std::strlen("\\Turnbell.ini") - 1], '\\');
+
+        ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+        char path[SETTINGS_PATH_SIZE];
+        const bool found = findSettingsFile(path);
+        SetCurrentDirectoryW(previous);
+        DeleteFileW(file.c_str());
+        RemoveDirectoryW(folder.c_str());
+        EXPECT_TRUE(found) << expected;
+        EXPECT_STREQ(path, expected);
+    }
+}
+#endif
 
 }  // namespace

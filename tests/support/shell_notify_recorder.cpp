@@ -4,6 +4,7 @@
 
 std::vector<ShellNotifyCall> shellNotifyCalls;
 bool shellNotifyRecording = true;
+int shellNotifyRefusedAdds = 0;
 
 namespace {
 
@@ -13,7 +14,12 @@ BOOL WINAPI recordShellNotify(DWORD message, PNOTIFYICONDATAA data)
 {
     static const ShellNotify shell = reinterpret_cast<ShellNotify>(
         reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA")));
-    const BOOL result = shell(message, data);
+    BOOL result = FALSE;
+    if (message == NIM_ADD && shellNotifyRefusedAdds > 0) {
+        --shellNotifyRefusedAdds;
+    } else {
+        result = shell(message, data);
+    }
     if (shellNotifyRecording) {
         ShellNotifyCall call = {message, *data, result, {}, {}};
         // The caller may destroy the icon as soon as the call returns: read it now.

@@ -23,6 +23,9 @@ struct ShellNotifyCall {
 // allocate nothing here).
 extern std::vector<ShellNotifyCall> shellNotifyCalls;
 extern bool shellNotifyRecording;
+// While above 0, a NIM_ADD does not reach the shell: it is answered FALSE, as a shell
+// that is not up yet answers, and the count goes down by one.
+extern int shellNotifyRefusedAdds;
 
 // An icon's colours and mask at the given size, read the same way.
 std::vector<std::uint32_t> drawnColours(HICON icon, int width, int height);

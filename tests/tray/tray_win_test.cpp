@@ -115,7 +115,7 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
     traySetIcon(alertIcon);
     trayUpdateTip(3);
     trayRemove();
-    traySetIcon(smallIcon);  // no icon any more: the shell refuses
+    traySetIcon(smallIcon);  // removed: the shell refuses, and nothing adds it again
     trayAdd();               // a shell restart adds it again the same way
 
     const struct {
@@ -159,6 +159,60 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
     }
     // The 64-bit build carries wider handles; the 32-bit layout is pinned at compile time.
     EXPECT_EQ(sizeof(NOTIFYICONDATAA), sizeof(void*) == 4 ? 508u : 528u);
+}
+
+// The retry timer's ticks, each handed to trayRetry as the window procedure does, until
+// the given time has passed; the number of ticks.
+int retryTicksWithin(DWORD milliseconds)
+{
+    int ticks = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        MSG msg;
+        while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+            if (msg.wParam == TRAY_RETRY_TIMER) {
+                ++ticks;
+                trayRetry();
+            }
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_TIMER);
+    }
+    return ticks;
+}
+
+TEST_F(Tray, AnIconTheShellRefusedOrLostComesBack)
+{
+    ASSERT_NE(FindWindowA("Shell_TrayWnd", nullptr), nullptr);
+    trayRemove();
+    // A shell that is not up yet at start refuses the add: a few seconds later the icon is
+    // there, and the timer that brought it stops.
+    shellNotifyRefusedAdds = 1;
+    shellNotifyCalls.clear();
+    trayAdd();
+    EXPECT_EQ(retryTicksWithin(2 * TRAY_RETRY_PERIOD_MS - 500), 1);
+    ASSERT_EQ(shellNotifyCalls.size(), 3u);
+    EXPECT_FALSE(shellNotifyCalls[0].result);
+    EXPECT_FALSE(shellNotifyCalls[1].result) << "no icon there yet";
+    EXPECT_EQ(shellNotifyCalls[2].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_TRUE(shellNotifyCalls[2].result);
+    EXPECT_EQ(std::string(shellNotifyCalls[2].data.szTip), "Turnbell");
+    EXPECT_EQ(retryTicksWithin(TRAY_RETRY_PERIOD_MS + 500), 0);
+
+    // A shell that lost the icon without a word: the next change adds it again and is
+    // made on it.
+    NOTIFYICONDATAA lost = {};
+    lost.cbSize = sizeof lost;
+    lost.hWnd = mainWindow;
+    lost.uID = TRAY_ICON_ID;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+    shellNotifyCalls.clear();
+    trayUpdateTip(2);
+    ASSERT_EQ(shellNotifyCalls.size(), 3u);
+    EXPECT_FALSE(shellNotifyCalls[0].result);
+    EXPECT_EQ(shellNotifyCalls[1].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_TRUE(shellNotifyCalls[1].result);
+    EXPECT_TRUE(shellNotifyCalls[2].result);
+    EXPECT_EQ(std::string(shellNotifyCalls[2].data.szTip), "Turnbell - 2 games waiting");
 }
 
 TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
