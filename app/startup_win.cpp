@@ -102,17 +102,24 @@ bool claimSettingsStore()
     // else. Every Wine process runs as the one Unix user, so the Global namespace
     // shared by all of them is as safe there.
     HANDLE boundary = CreateBoundaryDescriptorW(USER_NAMESPACE, 0);
+    const bool privateNamespace = boundary != nullptr;
     if (boundary) {
         HANDLE space = nullptr;
+        StoreClaim opened = StoreClaim::Failed;
         if (user.sid && AddSIDToBoundaryDescriptor(&boundary, user.sid)) {
             space = CreatePrivateNamespaceW(nullptr, boundary, USER_NAMESPACE);
             if (!space && GetLastError() == ERROR_ALREADY_EXISTS) {
                 space = OpenPrivateNamespaceW(boundary, USER_NAMESPACE);
+                if (!space && GetLastError() == ERROR_ACCESS_DENIED) {
+                    opened = StoreClaim::AccessDenied;
+                }
             }
         }
         DeleteBoundaryDescriptor(boundary);
         if (!space) {
-            return true;  // unguarded rather than stopped by what someone else made
+            // Unguarded rather than stopped by what someone else made; but an elevated
+            // copy of this user makes a namespace that a normal copy may not open.
+            return !anotherCopyHoldsTheStore(opened, privateNamespace);
         }
         // space stays open until the process ends: the namespace, and the mutex's name
         // in it, last only while a process holds it.
@@ -121,9 +128,11 @@ bool claimSettingsStore()
         name = "Global\\" + name;
     }
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
-    // No mutex at all (ERROR_ACCESS_DENIED: another user made an object of that name in
-    // the Global namespace) lets this copy run too.
-    return !mutex || GetLastError() != ERROR_ALREADY_EXISTS;
+    const DWORD error = GetLastError();
+    const StoreClaim claim =
+        mutex ? (error == ERROR_ALREADY_EXISTS ? StoreClaim::Held : StoreClaim::Made)
+              : (error == ERROR_ACCESS_DENIED ? StoreClaim::AccessDenied : StoreClaim::Failed);
+    return !anotherCopyHoldsTheStore(claim, privateNamespace);
 }
 
 bool registerMainClass()
