@@ -391,8 +391,9 @@ int main(int argc, char** argv)
                        std::to_string(INTERNET_MAX_URL_LENGTH - 1) + ")"));
     }
     if (outcome.tooManyRedirects) {
-        return giveUp(HTTP_ERROR, "too many redirects: Turnbell followed five, and the site sent "
-                                  "the request on once more, to " +
+        return giveUp(HTTP_ERROR, "too many redirects: Turnbell followed " +
+                                      std::to_string(outcome.redirects.size()) +
+                                      ", and the site sent the request on once more, to " +
                                       outcome.location);
     }
     if (!isSuccessStatus(outcome.status)) {

@@ -90,33 +90,29 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
     const struct {
         const char* what;
         const char* site;
-        std::string scenario;       // for the scripted site
         std::vector<DWORD> errors;  // what WinINet may answer
         DWORD checkExit;
         std::string checkLine;
+        std::string scenario = "";  // the scripted site's
     } cases[] = {
-        {"trusted", "TURNBELL_TLS_TRUSTED", "", {0}, 0, "  101  Ploc  Ann Lee, Bob  your turn"},
+        {"trusted", "TURNBELL_TLS_TRUSTED", {0}, 0, "  101  Ploc  Ann Lee, Bob  your turn"},
         {"from an untrusted CA",
          "TURNBELL_TLS_UNTRUSTED",
-         "",
          {ERROR_INTERNET_SEC_CERT_REV_FAILED, ERROR_INTERNET_INVALID_CA},
          3,
          "the site's certificate comes from an issuer this computer does not trust"},
         {"for another host",
          "TURNBELL_TLS_WRONGHOST",
-         "",
          {ERROR_INTERNET_SEC_CERT_CN_INVALID},
          3,
          "the site's certificate is made out for another host name than localhost"},
         {"expired",
          "TURNBELL_TLS_EXPIRED",
-         "",
          {ERROR_INTERNET_SEC_CERT_DATE_INVALID},
          3,
          "the site's certificate has expired"},
         {"sent on to plain HTTP",
          "TURNBELL_TLS_TO_HTTP",
-         "",
          {ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR},
          8,
          "no game found: the site sent the request on to http://localhost:" +
@@ -125,7 +121,6 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
         // The trusted site lists the games only for a search that kept its form.
         {"sent on to another HTTPS address",
          "TURNBELL_TLS_TO_HTTPS",
-         "",
          {0},
          0,
          "the site sent the request on to https://localhost:" + trusted + search +
@@ -133,36 +128,36 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
         // A failure after a redirect names the host where it happened.
         {"sent on to a host that does not exist",
          "TURNBELL_TLS_SCRIPTED",
-         redirectTo("https://no-such-host.invalid" + search),
          {ERROR_INTERNET_NAME_NOT_RESOLVED},
          3,
          "the site sent the request on to https://no-such-host.invalid" + search +
              "\r\nno game found: the site could not be reached: the host name "
-             "no-such-host.invalid is unknown"},
+             "no-such-host.invalid is unknown",
+         redirectTo("https://no-such-host.invalid" + search)},
         {"sent on to an address that the certificate does not name",
          "TURNBELL_TLS_SCRIPTED",
-         redirectTo("https://127.0.0.1:" + trusted + search),
          {ERROR_INTERNET_SEC_CERT_CN_INVALID},
          3,
-         "the site's certificate is made out for another host name than 127.0.0.1"},
+         "the site's certificate is made out for another host name than 127.0.0.1",
+         redirectTo("https://127.0.0.1:" + trusted + search)},
         {"sent on a sixth time",
          "TURNBELL_TLS_SCRIPTED",
-         redirectTo(search),
          {0},
          4,
          "the site sent the request on to https://localhost:" + scripted + search +
              "\r\nthe site answered: HTTP 307, 0 bytes\r\nthe site sends the request elsewhere: " +
              search +
-             "\r\nno game found: too many redirects: Turnbell followed five, and the site sent "
+             "\r\nno game found: too many redirects: Turnbell followed 5, and the site sent "
              "the request on once more, to " +
-             search},
+             search,
+         redirectTo(search)},
         {"sent on to an address too long to follow",
          "TURNBELL_TLS_SCRIPTED",
-         redirectTo("/" + std::string(3000, 'a')),
          {0},
          4,
          "the site sends the request elsewhere: (an address of 3001 characters, too long to "
-         "follow: at most 2083)"},
+         "follow: at most 2083)",
+         redirectTo("/" + std::string(3000, 'a'))},
     };
     std::vector<char> buffer(REPLY_BUFFER_SIZE);
     for (const auto& c : cases) {
