@@ -91,9 +91,10 @@ HANDLE storeNamespace;
 
 // One copy per settings store and user. Two copies on the same settings would poll
 // twice and alert twice, and each would save its own settings at exit over the
-// other's. A named mutex, held until Exit, stands for the store. False
-// only when another copy of this user holds it: whatever keeps this copy from
-// making or opening the mutex may be another user's doing, and never ends it.
+// other's. A named mutex, held until Exit, stands for the store. False only when
+// another copy of this user holds it (anotherCopyHoldsTheStore decides): whatever else
+// keeps this copy from making or opening the mutex may be another user's doing, and
+// never ends it.
 bool claimSettingsStore()
 {
     ProcessUser user;
@@ -107,17 +108,24 @@ bool claimSettingsStore()
     // else. Every Wine process runs as the one Unix user, so the Global namespace
     // shared by all of them is as safe there.
     HANDLE boundary = CreateBoundaryDescriptorW(USER_NAMESPACE, 0);
+    const bool privateNamespace = boundary != nullptr;
     if (boundary) {
         HANDLE space = nullptr;
+        StoreClaim opened = StoreClaim::Failed;
         if (user.sid && AddSIDToBoundaryDescriptor(&boundary, user.sid)) {
             space = CreatePrivateNamespaceW(nullptr, boundary, USER_NAMESPACE);
             if (!space && GetLastError() == ERROR_ALREADY_EXISTS) {
                 space = OpenPrivateNamespaceW(boundary, USER_NAMESPACE);
+                if (!space && GetLastError() == ERROR_ACCESS_DENIED) {
+                    opened = StoreClaim::AccessDenied;
+                }
             }
         }
         DeleteBoundaryDescriptor(boundary);
         if (!space) {
-            return true;  // unguarded rather than stopped by what someone else made
+            // Unguarded rather than stopped by what someone else made; but an elevated
+            // copy of this user makes a namespace that a normal copy may not open.
+            return !anotherCopyHoldsTheStore(opened, privateNamespace);
         }
         // space stays open until Exit: the namespace, and the mutex's name in it, last
         // only while a process holds it.
@@ -127,10 +135,12 @@ bool claimSettingsStore()
         name = "Global\\" + name;
     }
     HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    const DWORD error = GetLastError();
     storeMutex = mutex;
-    // No mutex at all (ERROR_ACCESS_DENIED: another user made an object of that name in
-    // the Global namespace) lets this copy run too.
-    return !mutex || GetLastError() != ERROR_ALREADY_EXISTS;
+    const StoreClaim claim =
+        mutex ? (error == ERROR_ALREADY_EXISTS ? StoreClaim::Held : StoreClaim::Made)
+              : (error == ERROR_ACCESS_DENIED ? StoreClaim::AccessDenied : StoreClaim::Failed);
+    return !anotherCopyHoldsTheStore(claim, privateNamespace);
 }
 
 // Exit gives up the one-copy name at once: a copy started from then on runs on these

@@ -7,10 +7,10 @@
 //                  [USER_NAME]
 //
 // Exit codes: 0 games found; 2 wrong usage or no user name anywhere; 3 the site could
-// not be reached; 4 an HTTP status outside 200-299; 5 a reply that broke off or is
-// shorter than a page; 6 not the search page, or a search that lost its form on a
-// redirect; 7 the search page lists no games for this name; 8 an HTTPS site sent the
-// request on to an address that is not HTTPS.
+// not be reached; 4 an HTTP status outside 200-299, a redirect not followed included; 5 a reply
+// that broke off or is shorter than a page; 6 not the search page, or a search that lost its form
+// on a redirect; 7 the search page lists no games for this name; 8 an HTTPS site sent the request
+// on to an address that is not HTTPS.
 #include <windows.h>
 #include <wininet.h>
 
@@ -65,7 +65,8 @@ const char USAGE_FORMAT[] =
     "  2  wrong usage, or no user name anywhere\n"
     "  3  the site could not be reached (refused, timed out, unknown host, a\n"
     "     certificate that is refused)\n"
-    "  4  the site answered with an HTTP status outside 200-299\n"
+    "  4  the site answered with an HTTP status outside 200-299 (a redirect that\n"
+    "     is not followed included: too many, or to an address too long)\n"
     "  5  the reply broke off, or was shorter than the shortest page\n"
     "  6  the reply is not the game search page, or the search was sent on and lost\n"
     "     its form on the way (where the site sent the request on, the address it\n"
@@ -111,10 +112,22 @@ int giveUp(ExitCode code, const std::string& reason)
     return code;
 }
 
-// The words for a WinINet error that kept the request from an answer. WinINet under Wine
-// reports a receive that timed out as an aborted connection (12030), so a connection
-// that ended only when the time allowed had run out counts as a time-out.
-std::string unreachedReason(DWORD error, const char* host, bool ranOutOfTime)
+// The host of an address, or fallback when it names none.
+std::string hostOf(const std::string& url, const std::string& fallback)
+{
+    char host[INTERNET_MAX_HOST_NAME_LENGTH];
+    URL_COMPONENTSA parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    if (url.empty() || !InternetCrackUrlA(url.c_str(), 0, 0, &parts)) return fallback;
+    return std::string(host, parts.dwHostNameLength);
+}
+
+// The words for a WinINet error that kept the request to host from an answer. WinINet
+// under Wine reports a receive that timed out as an aborted connection (12030), so a
+// connection that ended only when the request's time had run out counts as a time-out.
+std::string unreachedReason(DWORD error, const std::string& host, bool ranOutOfTime)
 {
     if ((error == ERROR_INTERNET_CONNECTION_ABORTED || error == ERROR_INTERNET_CONNECTION_RESET) &&
         ranOutOfTime) {
@@ -129,7 +142,7 @@ std::string unreachedReason(DWORD error, const char* host, bool ranOutOfTime)
         why = "no answer within the time allowed: the site or the network is stalled";
         break;
     case ERROR_INTERNET_NAME_NOT_RESOLVED:
-        why = std::string("the host name ") + host + " is unknown";
+        why = "the host name " + host + " is unknown";
         break;
     case ERROR_INTERNET_CONNECTION_RESET:
     case ERROR_INTERNET_CONNECTION_ABORTED:
@@ -142,7 +155,7 @@ std::string unreachedReason(DWORD error, const char* host, bool ranOutOfTime)
         why = "the site's certificate comes from an issuer this computer does not trust";
         break;
     case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-        why = std::string("the site's certificate is made out for another host name than ") + host;
+        why = "the site's certificate is made out for another host name than " + host;
         break;
     case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
         why = "the site's certificate has expired, or is not valid yet";
@@ -309,9 +322,7 @@ int main(int argc, char** argv)
     }
     const SearchSite site = {options.host.c_str(), options.port, options.secure, options.timeouts};
     std::unique_ptr<char[]> reply(new char[REPLY_BUFFER_SIZE]);
-    const ULONGLONG started = GetTickCount64();
     const SearchOutcome outcome = sendSearchRequest(site, reply.get(), encoded.get(), true);
-    const ULONGLONG elapsedMs = GetTickCount64() - started;
     const DWORD shortestTimeoutMs = std::min(
         options.timeouts.connectMs, std::min(options.timeouts.sendMs, options.timeouts.receiveMs));
     const bool full = outcome.bytes == REPLY_BUFFER_SIZE;
@@ -358,8 +369,10 @@ int main(int argc, char** argv)
                 ", which is not HTTPS: refused, Turnbell reads this site only over HTTPS");
     }
     if (outcome.error != 0) {
-        const bool ranOutOfTime = elapsedMs + 100 >= shortestTimeoutMs;
-        return giveUp(NOT_REACHED, unreachedReason(outcome.error, site.host, ranOutOfTime));
+        // Judged by the request that failed: the ones before it may have taken a while.
+        const bool ranOutOfTime = outcome.requestMs + 100 >= shortestTimeoutMs;
+        return giveUp(NOT_REACHED,
+                      unreachedReason(outcome.error, hostOf(outcome.url, site.host), ranOutOfTime));
     }
     say("the site answered: HTTP " + std::to_string(outcome.status) + ", " +
         std::to_string(outcome.bytes) + " bytes");
@@ -368,8 +381,20 @@ int main(int argc, char** argv)
             (outcome.moreBytes ? " (the site sent more)" : "") + ": what follows is about those");
     }
     if (outcome.status / 100 == 3) {
+        // An address too long for a URL is not followed, nor shown.
         say("the site sends the request elsewhere: " +
-            (outcome.location.empty() ? std::string("(no address given)") : outcome.location));
+            (outcome.location.empty() ? std::string("(no address given)")
+             : outcome.location.size() < INTERNET_MAX_URL_LENGTH
+                 ? outcome.location
+                 : "(an address of " + std::to_string(outcome.location.size()) +
+                       " characters, too long to follow: at most " +
+                       std::to_string(INTERNET_MAX_URL_LENGTH - 1) + ")"));
+    }
+    if (outcome.tooManyRedirects) {
+        return giveUp(HTTP_ERROR, "too many redirects: Turnbell followed " +
+                                      std::to_string(outcome.redirects.size()) +
+                                      ", and the site sent the request on once more, to " +
+                                      outcome.location);
     }
     if (!isSuccessStatus(outcome.status)) {
         return giveUp(HTTP_ERROR, "the site answered with HTTP status " +

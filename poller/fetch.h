@@ -56,9 +56,13 @@ struct SearchOutcome {
     int bytes = 0;             // reply bytes in the buffer: read only after a status of 200-299
     bool cut = false;          // the reply broke off: a read failed, or fewer bytes came than
                                // its Content-Length announced (the buffer not full)
-    DWORD announcedBytes = 0;  // its Content-Length, or 0 when it announced none
+    DWORD announcedBytes = 0;  // its Content-Length, or 0 when it announced none (or no
+                               // plain length: "-1", two values)
     bool moreBytes = false;    // the reply went on past a full buffer (when asked to tell)
-    std::string url;           // the address the reply came from, redirects followed
+    // The address of the last request: where the reply came from, redirects followed,
+    // or where the request failed.
+    std::string url;
+    DWORD requestMs = 0;  // how long the last request took, from its connection to its status
     // Each address the request was sent on to, in order. An HTTPS site's redirects are
     // followed here, so every one is known; WinINet follows a plain site's itself, and
     // then only the last, url, is.
@@ -70,6 +74,8 @@ struct SearchOutcome {
     // Where a redirect pointed (its Location header) when it was not followed: the
     // final reply's, or the address refused as not HTTPS.
     std::string location;
+    // The final reply is an HTTPS site's sixth redirect: five were followed.
+    bool tooManyRedirects = false;
 };
 
 // The search request itself: posts the form, follows redirects, reads the status and,
@@ -80,6 +86,8 @@ struct SearchOutcome {
 // host's certificate checked: a 307 or 308 sends the same POST again, body included,
 // and a 301, 302 or 303 a GET, as WinINet would. A redirect to any other scheme fails
 // the request (ERROR_INTERNET_HTTPS_TO_HTTP_ON_REDIR) before anything is sent there.
+// A cleared pollerRunning fails the request (ERROR_INTERNET_OPERATION_CANCELLED) before
+// each request of it, redirects included: nothing is sent after a stop.
 // With tellMoreBytes, a full buffer is followed by the read of one more byte, to tell
 // whether the reply went on (the poll never waits for that).
 SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char* encodedName,
@@ -91,5 +99,6 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
 // REPLY_BUFFER_SIZE, or -1 on any failure, a reply that broke off included: its bytes
 // are not a page, and a game missing from them would count as newly waiting once it
 // came back. The bytes are not NUL-terminated. Blocks until the exchange ends; a
-// cleared pollerRunning ends the read after the read in progress.
+// cleared pollerRunning ends the read after the read in progress, and fails the search
+// before any further request.
 int fetchSearchPage(const SearchSite& site, char* buffer, const char* encodedName);

@@ -19,12 +19,38 @@ const char SEARCH_BODY_FORMAT[] = "pJeu=&pLoginJ=%s&pidP=&pLibP=&pEtat=2&pPage=1
 const char REQUEST_VERSION[] = "HTTP/1.0";
 const char FORM_CONTENT_TYPE[] = "Content-Type: application/x-www-form-urlencoded";
 // An HTTPS site's redirects are followed at most this often; a further redirect stands
-// as the reply.
+// as the reply, and so does one whose Location is too long for a URL.
 constexpr int MAX_REDIRECTS = 5;
 
 void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 {
     InternetSetOptionA(handle, option, &milliseconds, sizeof(milliseconds));
+}
+
+// The length a reply announced, or 0 when it announced none. A length counts only
+// when it is written in digits alone, fits a DWORD and is the same in every
+// Content-Length header; anything else ("-1", "12abc", two different values) announces
+// nothing, and the reply is read to its end. Read as a number, WinINet would give "-1"
+// as 4294967295, and every reply would look cut.
+DWORD announcedLength(HINTERNET request)
+{
+    DWORD announced = 0;
+    for (DWORD index = 0;;) {
+        char text[32];
+        DWORD size = sizeof text;
+        const DWORD asked = index;
+        if (!HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, &index))
+            return GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND ? announced : 0;
+        unsigned long long value = 0;
+        for (DWORD i = 0; i < size; ++i) {
+            if (text[i] < '0' || text[i] > '9') return 0;
+            value = value * 10 + static_cast<unsigned>(text[i] - '0');
+            if (value > MAXDWORD) return 0;
+        }
+        if (size == 0 || (asked > 0 && value != announced)) return 0;
+        announced = static_cast<DWORD>(value);
+        if (index == asked) return announced;  // an index that does not move ends the walk
+    }
 }
 
 // Reads the reply into buffer until it ends, the buffer is full, a read fails or the
@@ -37,11 +63,7 @@ void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 // until the reply ended.
 int readReply(HINTERNET request, char* buffer, bool tellMoreBytes, SearchOutcome& outcome)
 {
-    DWORD announced = 0;
-    DWORD size = sizeof announced;
-    if (HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &announced,
-                       &size, nullptr))
-        outcome.announcedBytes = announced;
+    outcome.announcedBytes = announcedLength(request);
     char* position = buffer;
     DWORD remaining = REPLY_BUFFER_SIZE;
     bool failed = false;
@@ -84,13 +106,19 @@ std::string requestUrl(HINTERNET request)
     return std::string(url, strnlen(url, sizeof url));
 }
 
+// The reply's Location header, whatever its length.
 std::string locationOf(HINTERNET request)
 {
-    char location[INTERNET_MAX_URL_LENGTH];
-    DWORD size = sizeof location;
-    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
-        return std::string();
-    return std::string(location, size);
+    std::string location(INTERNET_MAX_URL_LENGTH, '\0');
+    DWORD size = static_cast<DWORD>(location.size());
+    if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, &location[0], &size, nullptr)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::string();
+        location.resize(size);  // size now counts the NUL too
+        if (!HttpQueryInfoA(request, HTTP_QUERY_LOCATION, &location[0], &size, nullptr))
+            return std::string();
+    }
+    location.resize(size);
+    return location;
 }
 
 bool isRedirect(DWORD status)
@@ -106,8 +134,12 @@ bool sendOne(const SearchSite& site, const SiteAddress& address, bool post, char
              int bodyLength, HINTERNET& connection, HINTERNET& request, std::string& openedUrl,
              DWORD& status)
 {
-    connection = InternetConnectA(internetSession, address.host.c_str(), address.port, nullptr,
-                                  nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    // An IPv6 address goes in brackets: WinINet writes the host into the Host header as
+    // it is given here, and "Host: ::1:8080" is refused by real servers.
+    const std::string host =
+        address.host.find(':') == std::string::npos ? address.host : "[" + address.host + "]";
+    connection = InternetConnectA(internetSession, host.c_str(), address.port, nullptr, nullptr,
+                                  INTERNET_SERVICE_HTTP, 0, 0);
     if (!connection) return false;
     // Set on the connection: WinINet under Wine ignores them on the session, and the
     // request handle takes them from here.
@@ -153,17 +185,38 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
     SiteAddress address = {site.host, site.port, SEARCH_PATH};
     bool post = true;
     for (int hops = 0;; ++hops) {
+        // A stop ends the search before its next request, as it ends a read: nothing
+        // goes out after it, and a chain of redirects cannot hold up the exit.
+        if (!pollerRunning) {
+            outcome.error = ERROR_INTERNET_OPERATION_CANCELLED;
+            return outcome;
+        }
         HINTERNET connection = nullptr;
         HINTERNET request = nullptr;
         DWORD status = 0;
         std::string openedUrl;
         bool followed = false;
+        const ULONGLONG started = GetTickCount64();
         if (!sendOne(site, address, post, buffer, bodyLength, connection, request, openedUrl,
                      status)) {
             outcome.error = GetLastError();
-        } else {
+        }
+        outcome.requestMs = static_cast<DWORD>(GetTickCount64() - started);
+        if (request) {
+            outcome.url = requestUrl(request);
+            if (!site.secure && outcome.url != openedUrl) {
+                // WinINet followed the plain site's redirects itself.
+                outcome.redirects.push_back(outcome.url);
+                outcome.formLost = true;
+            }
+        }
+        if (outcome.error == 0) {
             const std::string location = status / 100 == 3 ? locationOf(request) : std::string();
-            if (site.secure && isRedirect(status) && hops < MAX_REDIRECTS && !location.empty()) {
+            const bool followable = site.secure && isRedirect(status) && !location.empty() &&
+                                    location.size() < INTERNET_MAX_URL_LENGTH;
+            if (followable && hops == MAX_REDIRECTS) {
+                outcome.tooManyRedirects = true;
+            } else if (followable) {
                 switch (resolveSecureRedirect(address, location, address)) {
                 case RedirectTarget::Follow:
                     followed = true;
@@ -184,12 +237,6 @@ SearchOutcome sendSearchRequest(const SearchSite& site, char* buffer, const char
             if (!followed && outcome.error == 0) {
                 outcome.status = status;
                 outcome.location = location;
-                outcome.url = requestUrl(request);
-                if (!site.secure && outcome.url != openedUrl) {
-                    // WinINet followed the plain site's redirects itself.
-                    outcome.redirects.push_back(outcome.url);
-                    outcome.formLost = true;
-                }
                 if (isSuccessStatus(status))
                     outcome.bytes = readReply(request, buffer, tellMoreBytes, outcome);
             }

@@ -68,3 +68,8 @@ std::string settingsStoreObjectName(const SettingsStoreIdentity& store)
                   static_cast<unsigned long long>(hash));
     return name;
 }
+
+bool anotherCopyHoldsTheStore(StoreClaim claim, bool privateNamespace)
+{
+    return claim == StoreClaim::Held || (claim == StoreClaim::AccessDenied && privateNamespace);
+}

@@ -50,3 +50,19 @@ struct SettingsStoreIdentity {
 // could not be opened, is known by its lowered path, and so only under that spelling.
 // The registry is known by the user's SID.
 std::string settingsStoreObjectName(const SettingsStoreIdentity& store);
+
+// What became of one try to open or make an object that stands for the store: the
+// namespace the name lives in, or the name itself.
+enum class StoreClaim {
+    Made,          // made anew
+    Held,          // it was there already: another copy made it
+    AccessDenied,  // it is there, and this copy may not open it
+    Failed,        // anything else
+};
+
+// Whether another copy runs on the store, so that this one must end. Access denied in
+// the private namespace bounded by this user's SID can only come from this user's own
+// copy (an elevated one, whose objects a normal copy may not open); in the Global
+// namespace anyone could hold the name, and this copy runs rather than be stopped by
+// another user. A failure lets this copy run unguarded.
+bool anotherCopyHoldsTheStore(StoreClaim claim, bool privateNamespace);

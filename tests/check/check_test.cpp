@@ -86,6 +86,11 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
          "\"Ann Lee\"", 6,
          "no game found: the search was sent on to " + here +
              "/moved/index.php?p=recherche and lost its form (the user name) on the way"},
+        {"sent on to a host that does not exist",
+         R"({"default": {"status": 302, "headers": [["Location", "http://no-such-host.invalid/"]]}})",
+         "Ann", 3,
+         "the site sent the request on to http://no-such-host.invalid/\r\nno game found: the site "
+         "could not be reached: the host name no-such-host.invalid is unknown"},
         {"sent on to a page that is not the search page",
          R"({"default": {"status": 302, "headers": [["Location", "/index.php"]]}})", "Ann", 6,
          "not the game search page: it holds neither \"Recherche de parties\" nor \"Games "
@@ -104,8 +109,9 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
         {"a second colon", GAMES, "--site a:b:80 Ann", 2, "usage:"},
         {"a slash", GAMES, "--site localhost/x Ann", 2, "usage:"},
         {"a blank", GAMES, "--site \"local host\" Ann", 2, "usage:"},
-        {"an IPv6 address", GAMES, "--site [::1]:" + closed + " Ann", 3,
-         "asking: http://[::1]:" + closed + "/index.php?p=recherche"},
+        // The site refuses a Host header without the brackets, as real servers do.
+        {"an IPv6 address", GAMES, "--site [::1]:" + std::to_string(sitePort()) + " \"Ann Lee\"", 0,
+         "  101  Ploc  Ann Lee, Bob  your turn\r\n"},
         {"the last --site decides the scheme", GAMES,
          "--site https://127.0.0.1:1 " + site + "\"Ann Lee\"", 0, "scheme: http (plain HTTP)"},
         {"a reply that breaks off",

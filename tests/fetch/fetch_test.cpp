@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "poller/encode.h"
 #include "poller/fetch.h"
 #include "poller/running.h"
 #include "tests/support/testsite_client.h"
@@ -74,25 +73,17 @@ protected:
 TEST_F(FetchTest, SearchRequestCarriesTheFormForTheEncodedName)
 {
     setScenario(R"({"sections": [{"type": "Ploc", "games": [{"id": 7, "active": "Ann"}]}]})");
-    struct Case {
-        const char* name;
-        const char* encodedInBody;
-    } cases[] = {
-        {"Ann Lee", "Ann+Lee"},       {"a&b", "a%26b"}, {"a+b", "a%2bb"}, {"50%=x", "50%=x"},
-        {"Ren\xe9\xff", "Ren%e9%ff"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    // Names as the encoder leaves them: they go into the body as they stand.
+    for (const char* encoded : {"Ann+Lee", "a%26b", "a%2bb", "50%=x", "Ren%e9%ff"}) {
+        SCOPED_TRACE(encoded);
         siteControl("POST", "/_control/clear");
-        std::unique_ptr<char[]> encoded = urlEncodeForm(c.name);
-        ASSERT_TRUE(encoded);
-        const Fetch fetch = fetchFromSite(buffer.get(), encoded.get());
+        const Fetch fetch = fetchFromSite(buffer.get(), encoded);
         EXPECT_GT(fetch.result, 0);
         EXPECT_NE(got(fetch.result).find("Recherche de parties"), std::string::npos)
             << got(fetch.result);
 
         const std::string body =
-            std::string("pJeu=&pLoginJ=") + c.encodedInBody + "&pidP=&pLibP=&pEtat=2&pPage=1";
+            std::string("pJeu=&pLoginJ=") + encoded + "&pidP=&pLibP=&pEtat=2&pPage=1";
         const std::string raw = siteControl("GET", "/_control/last");
         const std::string requestLine = "POST /index.php?p=recherche HTTP/1.0\r\n";
         EXPECT_EQ(raw.compare(0, requestLine.size(), requestLine), 0) << raw;
@@ -181,19 +172,24 @@ TEST_F(FetchTest, SlowDripIsReadToTheEnd)
 
 // A reply that breaks off is no page: a game missing from its bytes would count as
 // newly waiting once a whole page brought it back. A reply that announces no length
-// ends where the connection closes.
+// ends where the connection closes; so does one whose Content-Length is no plain
+// number, or disagrees with another Content-Length.
 TEST_F(FetchTest, ConnectionClosedMidBodyFailsThePoll)
 {
     struct Case {
-        int sent;
-        const char* framing;
+        const char* answer;  // of a 5000-byte reply
         int expected;
     } cases[] = {
-        {3000, "length", -1}, {100, "length", -1}, {0, "length", -1}, {3000, "close", 3000}};
+        {R"("close_after": 3000)", -1},
+        {R"("close_after": 100)", -1},
+        {R"("close_after": 3000, "framing": "close")", 3000},
+        {R"("framing": "close", "headers": [["Content-Length", "-1"]])", 5000},
+        {R"("framing": "close", "headers": [["Content-Length", "9000"], ["Content-Length", "5000"]])",
+         5000},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.sent) + " " + c.framing);
-        setScenario(bytesAnswer(5000, ", \"close_after\": " + std::to_string(c.sent) +
-                                          ", \"framing\": \"" + c.framing + "\""));
+        SCOPED_TRACE(c.answer);
+        setScenario(bytesAnswer(5000, std::string(", ") + c.answer));
         const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
         EXPECT_EQ(fetch.result, c.expected);
         if (c.expected > 0) {
@@ -249,40 +245,32 @@ TEST_F(FetchTest, StalledServerIsGivenUpAfterTheReceiveTimeout)
     }
 }
 
+// Turnbell gives up on a silent site after 30 s, as WinINet on Windows does by itself;
+// the 60 s to connect and 30 s to send cannot be waited out here.
 TEST_F(FetchTest, DefaultTimeoutsEndAStall)
 {
+    EXPECT_EQ(BUILT_IN_SITE.timeouts.connectMs, 60000u);
+    EXPECT_EQ(BUILT_IN_SITE.timeouts.sendMs, 30000u);
     setScenario(R"({"default": {"silent": true}})");
     const Fetch fetch = fetchFromSite(buffer.get(), "Ann", BUILT_IN_SITE.timeouts);
     EXPECT_EQ(fetch.result, -1);
-    const double expected = BUILT_IN_SITE.timeouts.receiveMs / 1000.0;
-    EXPECT_GE(fetch.seconds, expected - 1.0);
-    EXPECT_LT(fetch.seconds, expected + 10.0);
+    EXPECT_GE(fetch.seconds, 29.0);
+    EXPECT_LT(fetch.seconds, 40.0);
     std::printf("[ measured ] no answer, default time-outs: gave up after %.2f s\n", fetch.seconds);
-}
-
-TEST_F(FetchTest, StopBeforeTheReadDiscardsTheReply)
-{
-    // The request still goes out, but the bytes of the read that returns after the
-    // stop are not counted, so a full page yields nothing.
-    setScenario(bytesAnswer(5000));
-    pollerRunning = false;
-    const Fetch fetch = fetchFromSite(buffer.get(), "Ann");
-    pollerRunning = true;
-    EXPECT_EQ(fetch.result, -1);
-    EXPECT_EQ(requestCount(), 1);
 }
 
 TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads)
 {
-    // The site sends 400 bytes at once and the rest 3 s later; the stop comes a second
-    // after the site has taken the request, so the read in progress returns the late
-    // bytes, which are dropped.
+    // The site sends 400 bytes at once and the next 400 every 3 s. The stop comes 1.5 s
+    // after the site has taken the request, midway between the first bytes and the next,
+    // so the read in progress returns those late bytes, which are dropped. It ends then,
+    // about 3 s from the start, not with the whole reply after 12 s.
     setScenario(bytesAnswer(2000, R"(, "drip": {"bytes": 400, "interval": 3.0})"));
     std::thread stopper([] {
         for (int i = 0; i < 100 && requestCount() == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         pollerRunning = false;
     });
     const Fetch fetch = fetchFromSite(buffer.get(), "Ann", {2000, 10000, 10000});
@@ -290,8 +278,7 @@ TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads)
     pollerRunning = true;
     EXPECT_EQ(fetch.result, 400);
     EXPECT_TRUE(got(fetch.result) == pattern(400));
-    // It ends with the read in progress, not with the rest of the reply.
-    EXPECT_LT(fetch.seconds, 5.0);
+    EXPECT_LT(fetch.seconds, 7.5);
 }
 
 TEST_F(FetchTest, ABodyThatDoesNotFitTheBufferIsNotSent)

@@ -4,13 +4,15 @@
 // give the page; every other one, and a redirect to plain HTTP, fails the poll, which
 // then changes nothing, and turnbell-check says in its own words what is wrong. The
 // plain site sends the search back on to the trusted HTTPS site, so that a client that
-// went there would still end with the games: nothing may ever reach it.
+// went there would still end with the games: nothing may ever reach it. One more site,
+// with the trusted certificate, is scripted by each test that needs other answers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "poller/poller.h"
@@ -34,6 +36,39 @@ SearchSite secureSite(const char* variable)
     return {"localhost", portOf(variable), true, {5000, 5000, 5000}};
 }
 
+// One control exchange with the scripted site: its control interface speaks HTTPS too,
+// so it goes through WinINet, which trusts the test CA here.
+std::string scriptedSiteControl(const char* method, const char* path, const std::string& body = "")
+{
+    static const HINTERNET session =
+        InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET connection = InternetConnectA(session, "localhost", portOf("TURNBELL_TLS_SCRIPTED"),
+                                            nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET request = HttpOpenRequestA(
+        connection, method, path, nullptr, nullptr, nullptr,
+        INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    std::string reply;
+    if (HttpSendRequestA(request, nullptr, 0, const_cast<char*>(body.data()),
+                         static_cast<DWORD>(body.size()))) {
+        char chunk[4096];
+        DWORD read = 0;
+        while (InternetReadFile(request, chunk, sizeof chunk, &read) && read > 0) {
+            reply.append(chunk, read);
+        }
+    } else {
+        ADD_FAILURE() << "the scripted HTTPS site cannot be reached: error " << GetLastError();
+    }
+    InternetCloseHandle(request);
+    InternetCloseHandle(connection);
+    return reply;
+}
+
+// A 307 from the scripted site, for every search, to location.
+std::string redirectTo(const std::string& location)
+{
+    return R"({"default": {"status": 307, "headers": [["Location", ")" + location + R"("]]}})";
+}
+
 class Https : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -49,12 +84,16 @@ protected:
 
 TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
 {
+    const std::string trusted = std::to_string(portOf("TURNBELL_TLS_TRUSTED"));
+    const std::string scripted = std::to_string(portOf("TURNBELL_TLS_SCRIPTED"));
+    const std::string search = "/index.php?p=recherche";
     const struct {
         const char* what;
         const char* site;
         std::vector<DWORD> errors;  // what WinINet may answer
         DWORD checkExit;
         std::string checkLine;
+        std::string scenario = "";  // the scripted site's
     } cases[] = {
         {"trusted", "TURNBELL_TLS_TRUSTED", {0}, 0, "  101  Ploc  Ann Lee, Bob  your turn"},
         {"from an untrusted CA",
@@ -84,12 +123,47 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
          "TURNBELL_TLS_TO_HTTPS",
          {0},
          0,
-         "the site sent the request on to https://localhost:" +
-             std::to_string(portOf("TURNBELL_TLS_TRUSTED")) +
-             "/index.php?p=recherche\r\nthe site answered: HTTP 200"},
+         "the site sent the request on to https://localhost:" + trusted + search +
+             "\r\nthe site answered: HTTP 200"},
+        // A failure after a redirect names the host where it happened.
+        {"sent on to a host that does not exist",
+         "TURNBELL_TLS_SCRIPTED",
+         {ERROR_INTERNET_NAME_NOT_RESOLVED},
+         3,
+         "the site sent the request on to https://no-such-host.invalid" + search +
+             "\r\nno game found: the site could not be reached: the host name "
+             "no-such-host.invalid is unknown",
+         redirectTo("https://no-such-host.invalid" + search)},
+        {"sent on to an address that the certificate does not name",
+         "TURNBELL_TLS_SCRIPTED",
+         {ERROR_INTERNET_SEC_CERT_CN_INVALID},
+         3,
+         "the site's certificate is made out for another host name than 127.0.0.1",
+         redirectTo("https://127.0.0.1:" + trusted + search)},
+        {"sent on a sixth time",
+         "TURNBELL_TLS_SCRIPTED",
+         {0},
+         4,
+         "the site sent the request on to https://localhost:" + scripted + search +
+             "\r\nthe site answered: HTTP 307, 0 bytes\r\nthe site sends the request elsewhere: " +
+             search +
+             "\r\nno game found: too many redirects: Turnbell followed 5, and the site sent "
+             "the request on once more, to " +
+             search,
+         redirectTo(search)},
+        {"sent on to an address too long to follow",
+         "TURNBELL_TLS_SCRIPTED",
+         {0},
+         4,
+         "the site sends the request elsewhere: (an address of 3001 characters, too long to "
+         "follow: at most 2083)",
+         redirectTo("/" + std::string(3000, 'a'))},
     };
     std::vector<char> buffer(REPLY_BUFFER_SIZE);
     for (const auto& c : cases) {
+        if (!c.scenario.empty()) {
+            EXPECT_EQ(scriptedSiteControl("POST", "/_control/scenario", c.scenario), "ok\n");
+        }
         const SearchSite site = secureSite(c.site);
         const SearchOutcome outcome = sendSearchRequest(site, buffer.data(), "Ann+Lee");
         std::printf("[ measured ] %s: error %lu, status %lu, %d bytes\n", c.what,
@@ -98,7 +172,7 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
         EXPECT_NE(std::find(c.errors.begin(), c.errors.end(), outcome.error), c.errors.end())
             << c.what << ": error " << outcome.error;
         const int count = fetchSearchPage(site, buffer.data(), "Ann+Lee");
-        if (c.errors[0] == 0) {
+        if (c.checkExit == 0) {
             ASSERT_GT(count, 0) << c.what;
             EXPECT_NE(std::string(buffer.data(), count).find("Recherche de parties"),
                       std::string::npos);
@@ -112,6 +186,30 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
         EXPECT_NE(run.output.find("scheme: https"), std::string::npos) << run.output;
         EXPECT_NE(run.output.find(c.checkLine), std::string::npos) << c.what << "\n" << run.output;
     }
+}
+
+// A stop while the site holds back its redirect ends the search there: the request the
+// redirect points to never goes out.
+TEST_F(Https, AStopBetweenRedirectsSendsNothingMore)
+{
+    ASSERT_EQ(scriptedSiteControl("POST", "/_control/scenario",
+                                  R"({"default": {"status": 307, "delay": 2, "headers": )"
+                                  R"([["Location", "/index.php?p=recherche"]]}})"),
+              "ok\n");
+    scriptedSiteControl("POST", "/_control/clear");
+    std::thread stopper([] {
+        for (int i = 0; i < 100 && scriptedSiteControl("GET", "/_control/count") == "0"; ++i) {
+            Sleep(20);
+        }
+        pollerRunning = false;
+    });
+    std::vector<char> buffer(REPLY_BUFFER_SIZE);
+    const SearchOutcome outcome =
+        sendSearchRequest(secureSite("TURNBELL_TLS_SCRIPTED"), buffer.data(), "Ann+Lee");
+    stopper.join();
+    pollerRunning = true;
+    EXPECT_EQ(outcome.error, static_cast<DWORD>(ERROR_INTERNET_OPERATION_CANCELLED));
+    EXPECT_EQ(scriptedSiteControl("GET", "/_control/count"), "1");
 }
 
 TEST_F(Https, ARefusedCertificateOrAFallBackToPlainHttpChangesNothing)

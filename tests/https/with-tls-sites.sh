@@ -10,6 +10,8 @@
 #                            plain HTTP site
 #   TURNBELL_TLS_TO_HTTPS    the trusted certificate; sends the search on (307) to the
 #                            trusted site
+#   TURNBELL_TLS_SCRIPTED    the trusted certificate; serves the games until a test
+#                            scripts it otherwise (over HTTPS: its control interface too)
 #   TURNBELL_TESTSITE_PORT   the plain HTTP site (tests/support/testsite_client.h reaches
 #                            it): it serves the games until a test scripts it otherwise
 # Each variable holds the site's port. The trusted CA goes into the prefix's own Root
@@ -51,4 +53,5 @@ TURNBELL_TLS_WORK=$work "$testsite/with-testsite.sh" --scenario "$work/scenario.
   "$testsite/with-testsite.sh" $(site TRUSTED trusted localhost) \
   "$testsite/with-testsite.sh" $(site UNTRUSTED other localhost) \
   "$testsite/with-testsite.sh" $(site WRONGHOST trusted wronghost) \
-  "$testsite/with-testsite.sh" $(site EXPIRED trusted expired) "$0" --redirecting "$@"
+  "$testsite/with-testsite.sh" $(site EXPIRED trusted expired) \
+  "$testsite/with-testsite.sh" $(site SCRIPTED trusted localhost) "$0" --redirecting "$@"

@@ -93,6 +93,24 @@ TEST(SettingsStoreName, KnowsAFileByItsIndexUnlessThereIsNoneAndTheRegistryByThe
     }
 }
 
+TEST(SettingsStoreClaim, EndsOnlyBesideACopyOfThisUser)
+{
+    const struct {
+        StoreClaim claim;
+        bool privateNamespace;
+        bool ends;
+    } cases[] = {
+        {StoreClaim::Made, true, false},        {StoreClaim::Made, false, false},
+        {StoreClaim::Held, true, true},         {StoreClaim::Held, false, true},
+        {StoreClaim::AccessDenied, true, true}, {StoreClaim::AccessDenied, false, false},
+        {StoreClaim::Failed, true, false},      {StoreClaim::Failed, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(anotherCopyHoldsTheStore(c.claim, c.privateNamespace), c.ends)
+            << static_cast<int>(c.claim) << (c.privateNamespace ? " private" : " Global");
+    }
+}
+
 #ifdef _WIN32
 // Run under code page 932 only (settings_path_cp932_test). Folders whose name ends in a
 // character with the second byte 0x5C, the backslash: each holds the settings file,

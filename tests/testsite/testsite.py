@@ -65,6 +65,7 @@ Scenario (JSON object; every key is optional)
                                 (with "chunked", N counts the bytes on the wire, chunk
                                 sizes included)
     "drip": {"bytes": K, "interval": S}   send the body K bytes every S seconds
+    "delay": S                  wait S seconds before answering at all
 
 Requests
   POST /index.php?p=recherche   the search: answered as the scenario says; the same at
@@ -92,13 +93,16 @@ Log line (one JSON object per request)
    "headers": [[name, value], ...] in the order received,
    "body": the body bytes decoded as latin-1 (byte 0xE9 is "\\u00e9": lossless)}
   A request with a malformed request line is answered 400 and logged with
-  "refused": true, the words of its request line, and no headers or body.
+  "refused": true, the words of its request line, and no headers or body. So is, as
+  real servers do, one whose Host header is not host[:port] (a name, an IPv4 address
+  or an IPv6 address in brackets): that one is logged whole, with "refused": true.
 """
 
 import argparse
 import ipaddress
 import json
 import os
+import re
 import signal
 import socket
 import ssl
@@ -111,6 +115,22 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 SEARCH_PATH = "/index.php?p=recherche"
 HOLD_POLL_SECONDS = 0.2
+HOST_HEADER = re.compile(r"(?:\[([0-9A-Fa-f:.]+)\]|[A-Za-z0-9._~%!$&'()*+,;=-]*)(?::[0-9]*)?")
+
+
+def valid_host_header(value):
+    """Whether a Host header reads host[:port]. A request without one (HTTP/1.0) passes;
+    "::1:8080", an IPv6 address without its brackets, does not."""
+    if value is None:
+        return True
+    match = HOST_HEADER.fullmatch(value)
+    if not match or match.group(1) is None:
+        return bool(match)
+    try:
+        ipaddress.IPv6Address(match.group(1))
+        return True
+    except ValueError:
+        return False
 
 
 class SiteState:
@@ -295,10 +315,11 @@ class SiteHandler(BaseHTTPRequestHandler):
 
     def handle_request(self, body):
         self.close_connection = True
-        if self.path.startswith("/_control/"):
+        host_ok = valid_host_header(self.headers.get("Host"))
+        if self.path.startswith("/_control/") and host_ok:
             self.control(body)
             return
-        self.state.record({
+        entry = {
             "time": time.time(),
             "client": self.client_address[0],
             "method": self.command,
@@ -306,8 +327,13 @@ class SiteHandler(BaseHTTPRequestHandler):
             "version": self.request_version,
             "headers": [[k, v] for k, v in self.headers.items()],
             "body": body.decode("latin-1"),
-        }, bytes(self.rfile.data))
-        if self.path.startswith("/") and self.path.endswith(SEARCH_PATH):
+        }
+        if not host_ok:
+            entry["refused"] = True
+        self.state.record(entry, bytes(self.rfile.data))
+        if not host_ok:
+            self.send_simple(400, plain_page("Bad Request", "Invalid Host header."), "text/html")
+        elif self.path.startswith("/") and self.path.endswith(SEARCH_PATH):
             form = urllib.parse.parse_qs(body.decode("latin-1"), keep_blank_values=True)
             if self.command == "POST" and "pLoginJ" in form:
                 self.answer_search(self.state.next_response())
@@ -382,6 +408,8 @@ class SiteHandler(BaseHTTPRequestHandler):
 
     def answer_search(self, response):
         state = self.state
+        if "delay" in response and state.stopping.wait(float(response["delay"])):
+            return
         if response.get("silent"):
             self.hold()
             return

@@ -240,6 +240,12 @@ class RequestLog(unittest.TestCase):
                 self.assertTrue(s.recv(100).startswith(b"HTTP/1.1 400"))
             refused = json.loads(site.control("GET", "log"))[-1]
             self.assertEqual((refused["version"], refused["refused"]), ("1.0", True))
+            # So is a Host that is not host[:port], as real servers refuse it.
+            for host, answer in ((b"[::1]:80", b"HTTP/1.1 200"), (b"::1:80", b"HTTP/1.1 400")):
+                with socket.create_connection(("127.0.0.1", site.port)) as s:
+                    s.sendall(b"GET /index.php HTTP/1.1\r\nHost: " + host + b"\r\n\r\n")
+                    self.assertTrue(s.recv(100).startswith(answer), host)
+            self.assertTrue(json.loads(site.control("GET", "log"))[-1]["refused"])
 
             site.control("POST", "clear")
             self.assertEqual(site.control("GET", "count"), b"0")
@@ -247,7 +253,7 @@ class RequestLog(unittest.TestCase):
             self.assertEqual(site.stop(), 0)
         with open(log_path, encoding="utf-8") as f:
             lines = [json.loads(line) for line in f]
-        self.assertEqual(len(lines), 3)
+        self.assertEqual(len(lines), 5)
         self.assertEqual(lines[0]["body"].encode("latin-1"), body)
 
     def test_bad_scenario_is_refused_and_the_old_one_kept(self):

@@ -1,10 +1,11 @@
 #!/bin/bash
 # Runs one command beside a fresh test site (tests/testsite/testsite.py) on a free loopback
 # port, and stops the site by its pid when the command ends, however it ends.
-#   tests/testsite/with-testsite.sh [--scenario FILE] [--log FILE] [--tls CERT KEY]
+#   tests/testsite/with-testsite.sh [--scenario FILE] [--log FILE] [--tls CERT KEY] [--ipv6]
 #                                   [--port-variable NAME] [--] command [args...]
 # The command finds the site in TURNBELL_TESTSITE_HOST and TURNBELL_TESTSITE_PORT (or
-# the variable NAME); --tls makes it an HTTPS site. The exit status is the command's.
+# the variable NAME); --tls makes it an HTTPS site, --ipv6 has it listen on [::1] too.
+# The exit status is the command's.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 site_args=()
@@ -13,12 +14,13 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --scenario|--log) site_args+=("$1" "$2"); shift 2 ;;
     --tls) site_args+=("$1" "$2" "$3"); shift 3 ;;
+    --ipv6) site_args+=("$1"); shift ;;
     --port-variable) port_variable=$2; shift 2 ;;
     --) shift; break ;;
     *) break ;;
   esac
 done
-[ $# -gt 0 ] || { echo "usage: $0 [--scenario FILE] [--log FILE] [--tls CERT KEY] [--port-variable NAME] [--] command [args...]" >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: $0 [--scenario FILE] [--log FILE] [--tls CERT KEY] [--ipv6] [--port-variable NAME] [--] command [args...]" >&2; exit 2; }
 
 out=$(mktemp)
 "$here/../../tools/python3" "$here/testsite.py" --host 127.0.0.1 --port 0 --watch-parent "${site_args[@]}" >"$out" &
