@@ -181,6 +181,8 @@ TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
 TEST_F(Tray, EveryFrameBlendsTheSmallImagesOfBothIconsPixelForPixel)
 {
     ASSERT_TRUE(prepared);
+    // Two icons that drew alike would make every frame below match whatever it blended.
+    ASSERT_NE(normal, alert);
     HICON smallImage = privateIcon(IDI_MAIN);
     const std::vector<bool> outline =
         transparentPixels(smallImage, smallIconWidth, smallIconHeight);
@@ -202,19 +204,6 @@ TEST_F(Tray, EveryFrameBlendsTheSmallImagesOfBothIconsPixelForPixel)
     EXPECT_EQ(back.colours, normal) << "step 32 is step 0, weight 0: the normal colours";
     EXPECT_EQ(back.transparent, outline);
     stopFlashing();
-
-    // The resources themselves: a red bell and a green bell with transparent edges.
-    int red = 0, green = 0;
-    for (std::size_t i = 0; i < normal.size(); ++i) {
-        red += normal[i] == 0xFF0000u;
-        green += alert[i] == 0x008000u;
-    }
-    EXPECT_GT(red, 40);
-    EXPECT_GT(green, 40);
-    for (int y = 0; y < smallIconHeight; ++y) {
-        EXPECT_TRUE(outline[y * smallIconWidth]);
-        EXPECT_TRUE(outline[y * smallIconWidth + smallIconWidth - 1]);
-    }
 }
 
 TEST_F(Tray, StartingAgainRestartsTheCycleAtTheFirstStep)
