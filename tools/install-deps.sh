@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev llvm    # native build: sanitizers and libFuzzer
   googletest libbenchmark-dev libgumbo-dev pkg-config
   xvfb xdotool imagemagick x11-utils
+  iproute2                         # the end-to-end test brings up the loopback of its own network
 )
 missing=()
 for p in "${packages[@]}"; do
