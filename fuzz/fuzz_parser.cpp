@@ -5,7 +5,7 @@
 // copied into a heap block of exactly its size, so that a read past its end trips
 // AddressSanitizer. Each input also checks findBounded against the plain one-position-
 // at-a-time search for one of the page markers, and that the parse's report agrees with
-// the games it returned.
+// the games it appended to a list that already held one.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -63,13 +63,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<char[]> encoded = urlEncodeForm(name.c_str());
     if (!encoded) return 0;
     GameList games;
+    games.push_back(std::make_unique<GameRecord>());
+    const GameRecord* const held = games.front().get();
     ParseReport report;
     parseSearchPage(reply.get(), static_cast<int>(replyLength), games, encoded.get(), &report);
-    // The report never disagrees with the result: it counts the games the list got, and a
-    // page without the title, or without a section, gave none.
-    if (report.games != static_cast<int>(games.size()) ||
-        (!report.searchPage && (report.sections != 0 || !games.empty())) ||
-        (report.sections == 0 && !games.empty()))
+    // The record held stays first, and the report never disagrees with the result: it
+    // counts the games appended, and a page without the title, or without a section,
+    // appended none.
+    const int appended = static_cast<int>(games.size()) - 1;
+    if (games.front().get() != held || report.games != appended ||
+        (!report.searchPage && (report.sections != 0 || appended != 0)) ||
+        (report.sections == 0 && appended != 0))
         __builtin_trap();
     clearGameList(games);
 

@@ -11,6 +11,7 @@ packages=(
   googletest libbenchmark-dev libgumbo-dev pkg-config
   xvfb xdotool imagemagick x11-utils
   locales                          # ja_JP, compiled by the build for the code page 932 tests
+  iproute2                         # the end-to-end test brings up the loopback of its own network
 )
 missing=()
 for p in "${packages[@]}"; do

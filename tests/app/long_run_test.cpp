@@ -140,11 +140,18 @@ TEST(LongRun, ADaysCyclesLeaveNoHandleWindowOrObjectBehind)
     // A leak of one handle or object a cycle would show as a couple of hundred.
     EXPECT_LE(after.handles, before.handles + 5);
     EXPECT_EQ(after.windows, before.windows);
-    EXPECT_LE(after.gdiObjects, before.gdiObjects + 5);
-    EXPECT_LE(after.userObjects, before.userObjects + 5);
-    // Under Wine a frame's icon left undestroyed, a thousand of them here, takes some
-    // 1.6 MB; the cycles themselves leave a few tens of KB.
-    EXPECT_LE(after.privateBytes, before.privateBytes + 512 * 1024);
+    if (before.gdiObjects + after.gdiObjects + before.userObjects + after.userObjects == 0) {
+        std::printf("[ not measured ] GDI and USER objects: the system counts none here; only "
+                    "private memory shows a leak of them\n");
+    } else {
+        EXPECT_LE(after.gdiObjects, before.gdiObjects + 5);
+        EXPECT_LE(after.userObjects, before.userObjects + 5);
+    }
+    // Under Wine the cycles themselves leave 12 KB (i686) to 32 KB (x86_64). One object
+    // left behind by each game-list opening adds at least 200 KB: a 16 x 16 bitmap 212 KB
+    // (i686: 248 KB), a device context 364 KB, an icon or an image list 900 KB (a brush
+    // or a font, some 40 bytes each, does not show).
+    EXPECT_LE(after.privateBytes, before.privateBytes + 128 * 1024);
 }
 
 }  // namespace

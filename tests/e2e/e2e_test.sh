@@ -5,6 +5,13 @@
 # on the site's request log and in the registry.
 #   e2e_test.sh TURNBELL_EXE POST_TASKBAR_CREATED_EXE
 set -uo pipefail
+# The script runs again in a network namespace of its own, with a loopback of its own:
+# the site's port is free there whatever listens on this machine's port 80, and nothing
+# outside reaches the site. Making the namespace needs root, as port 80 does.
+if [ -z "${TURNBELL_E2E_OWN_NETWORK:-}" ]; then
+  TURNBELL_E2E_OWN_NETWORK=1 exec unshare --net -- bash -c 'ip link set lo up && exec bash "$0" "$@"' \
+    "$0" "$@"
+fi
 exe=$(realpath "$1")
 helper=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)

@@ -109,11 +109,24 @@ TEST_F(CurrentGames, FindGameByIdTakesTheFirstMatch)
     currentGames.push_back(gameWithId("b?id=007"));
     currentGames.push_back(gameWithId("c"));
     currentGames.push_back(gameWithId("d?id=000"));
-    ASSERT_NE(findGameById(currentGames, 7), nullptr);
-    EXPECT_EQ(findGameById(currentGames, 7)->link, "a?id=7");
-    ASSERT_NE(findGameById(currentGames, 0), nullptr);
-    EXPECT_EQ(findGameById(currentGames, 0)->link, "c");
-    EXPECT_EQ(findGameById(currentGames, 8), nullptr);
+    currentGames.push_back(gameWithId("e?id=3", false));
+    currentGames.push_back(gameWithId("f?id=3", true));  // waiting, but not the first
+    currentGames.push_back(gameWithId("g?id=8", true));
+    const struct {
+        int id;
+        const char* link;  // of the game found, null for none
+    } cases[] = {
+        {7, "a?id=7"}, {0, "c"}, {3, "e?id=3"}, {8, "g?id=8"}, {4, nullptr},
+    };
+    for (const auto& c : cases) {
+        const GameRecord* found = findGameById(currentGames, c.id);
+        if (!c.link) {
+            EXPECT_EQ(found, nullptr) << c.id;
+            continue;
+        }
+        ASSERT_NE(found, nullptr) << c.id;
+        EXPECT_EQ(found->link, c.link) << c.id;
+    }
 }
 
 TEST_F(CurrentGames, ClearDestroysEveryRecord)

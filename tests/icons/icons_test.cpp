@@ -186,10 +186,12 @@ TEST_F(IconFiles, DrawTheSameShapeInRedAndInGreen)
         }
     }
     EXPECT_EQ(normalUse.size(), 2u);
+    EXPECT_GT(normalUse[RED], 40);
     EXPECT_GT(normalUse[RED], normalUse[MAROON]);
     EXPECT_GT(normalUse[MAROON], 0);
 
     EXPECT_EQ(alertUse.size(), 3u);
+    EXPECT_GT(alertUse[GREEN], 40);
     EXPECT_GT(alertUse[GREEN], alertUse[TEAL]);
     EXPECT_GT(alertUse[GREEN], alertUse[LIME]);
     EXPECT_GT(alertUse[TEAL], 0);

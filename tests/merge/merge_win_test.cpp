@@ -1,12 +1,10 @@
 // A delivered game list on the UI thread, through the program's own window procedure:
-// the waiting count, the flash timer and the sound, with the settings as the user left
-// them.
+// the waiting count, the flash timer and the sound (its calls recorded, none played),
+// with the settings as the user left them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <mmsystem.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "tray/flash.h"
 #include "tray/tray.h"
 #include "tests/support/hidden_main_window.h"
+#include "tests/support/play_sound_recorder.h"
 
 namespace {
 
@@ -31,7 +30,6 @@ protected:
     }
     static void TearDownTestSuite()
     {
-        PlaySoundA(nullptr, nullptr, 0);
         clearGameList(currentGames);
         DestroyWindow(mainWindow);
     }
@@ -74,17 +72,6 @@ void deliver(const std::vector<std::pair<const char*, bool>>& games)
     clearGameList(list);
 }
 
-double millisecondsOf(void (*call)())
-{
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    call();
-    QueryPerformanceCounter(&end);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
-}
-
 TEST_F(Merge, NewlyWaitingGamesStartTheFlashAndNoWaitingGameStopsIt)
 {
     deliver({{"1", true}, {"2", false}});
@@ -118,40 +105,39 @@ TEST_F(Merge, IconFlashingOffNeverStartsTheTimer)
     EXPECT_FALSE(flashTimerTicksWithin(4 * FLASH_PERIOD_MS));
 }
 
-TEST_F(Merge, SoundNeitherFailsNorHoldsUpTheUiThread)
+TEST_F(Merge, ANewlyWaitingGamePlaysTheSoundOnceAsTheSettingsSay)
 {
-    // The default name of a first run, absent from the current directory, and the
-    // empty name played from the module: both return at once. The very first sound of a
-    // process loads Wine's audio drivers, which under the 32-bit runner can take over a
-    // second; that one-time start is made before measuring.
-    const double firstSoundMs = millisecondsOf([] {
-        PlaySoundA(nullptr, nullptr, 0);
-        PlaySoundA("", appInstance, SND_FILENAME | SND_ASYNC);
-    });
-    std::printf("first sound of the process: %.1f ms\n", firstSoundMs);
     const struct {
+        const char* what;
+        bool notifySound;
         const char* file;
-    } cases[] = {{DEFAULT_SOUND_FILE}, {""}};
+        bool plays;
+        bool withModule;  // the empty name goes with the program's module
+    } cases[] = {
+        {"a sound file", true, "C:\\sounds\\bell.wav", true, false},
+        {"the first run's default", true, "sheepbaa.wav", true, false},
+        {"no sound file", true, "", true, true},
+        {"sound off", false, "sheepbaa.wav", false, false},
+    };
     for (const auto& c : cases) {
         clearGameList(currentGames);
-        Settings.notifySound = true;
+        Settings.notifySound = c.notifySound;
         std::strcpy(Settings.soundFile, c.file);
-        const double ms = millisecondsOf([] { deliver({{"9", true}}); });
-        EXPECT_EQ(waitingCount, 1) << "'" << c.file << "'";
-        EXPECT_LT(ms, 500.0) << "merge with sound '" << c.file << "'";
-        std::printf("merge with sound \"%s\": %.1f ms\n", c.file, ms);
+        playSoundCalls.clear();
+        deliver({{"9", true}, {"8", true}});
+        deliver({{"9", true}, {"8", true}});  // nothing newly waits: no second sound
+        EXPECT_EQ(waitingCount, 2) << c.what;
+        if (!c.plays) {
+            EXPECT_TRUE(playSoundCalls.empty()) << c.what;
+            continue;
+        }
+        ASSERT_EQ(playSoundCalls.size(), 1u) << c.what;
+        const PlaySoundCall& call = playSoundCalls[0];
+        EXPECT_TRUE(call.named) << c.what;
+        EXPECT_EQ(call.name, c.file) << c.what;
+        EXPECT_EQ(call.module, c.withModule ? appInstance : nullptr) << c.what;
+        EXPECT_EQ(call.flags, 0x20001u) << c.what << ": SND_FILENAME | SND_ASYNC";
     }
-
-    // The calls the merge makes, on their own: accepted, and quick.
-    LARGE_INTEGER frequency, start, end;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&start);
-    EXPECT_TRUE(PlaySoundA(DEFAULT_SOUND_FILE, nullptr, SND_FILENAME | SND_ASYNC));
-    EXPECT_TRUE(PlaySoundA("", appInstance, SND_FILENAME | SND_ASYNC));
-    QueryPerformanceCounter(&end);
-    EXPECT_LT(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-                  static_cast<double>(frequency.QuadPart),
-              500.0);
 }
 
 TEST_F(Merge, ANullDeliveryChangesNothing)

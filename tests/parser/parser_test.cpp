@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "poller/encode.h"
 #include "poller/running.h"
@@ -75,6 +75,62 @@ std::string readTestPage(const char* name)
     std::fclose(file);
     return text;
 }
+
+// Every operator new of this program counts here while armed, so that a test can stop
+// the poller at an exact allocation inside a parse and then tell which allocation made
+// each record it got back.
+namespace allocations {
+bool armed = false;
+std::size_t count = 0;   // allocations since arming
+std::size_t stopAt = 0;  // the allocation, counted from 1, that clears pollerRunning
+constexpr std::size_t capacity = 1 << 15;
+const void* made[capacity];  // made[i] is the address of allocation i + 1
+
+// Whether p came from an allocation after the one that stopped the poller. A record
+// still alive holds its address, so no later allocation can have returned it again.
+bool madeAfterTheStop(const void* p)
+{
+    for (std::size_t i = stopAt; i < std::min(count, capacity); ++i)
+        if (made[i] == p) return true;
+    return false;
+}
+}  // namespace allocations
+
+void* allocate(std::size_t size) noexcept
+{
+    void* p = std::malloc(size ? size : 1);
+    if (p && allocations::armed) {
+        if (allocations::count < allocations::capacity) allocations::made[allocations::count] = p;
+        if (++allocations::count == allocations::stopAt) pollerRunning = false;
+    }
+    return p;
+}
+
+// Kept out of line, so that the compiler never pairs a free() with an operator new.
+[[gnu::noinline]] void release(void* p) noexcept { std::free(p); }
+
+}  // namespace
+
+void* operator new(std::size_t size)
+{
+    if (void* p = allocate(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size)
+{
+    if (void* p = allocate(size)) return p;
+    throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+
+namespace {
 
 // Clears pollerRunning for one test and sets it again afterwards, whatever happens.
 struct PollerStopped {
@@ -368,8 +424,8 @@ TEST(SearchPage, StoppedPollerCreatesNoFurtherGames)
 
 TEST(SearchPage, StopDuringTheParseKeepsAPrefixOfTheGames)
 {
-    // A long page; another thread stops the poller while it is being parsed. Whatever
-    // was read by then is kept in page order, and nothing after the stop is added.
+    // A long page; the poller is stopped at the stopAt-th allocation of the parse. What
+    // was read by then is kept in page order, and no record is made after the stop.
     std::string page = title;
     for (int s = 0; s < 20; ++s) {
         page += section("Type" + std::to_string(s));
@@ -377,31 +433,46 @@ TEST(SearchPage, StopDuringTheParseKeepsAPrefixOfTheGames)
     }
     const std::string full = summary(parse(page, "ann"));
     ASSERT_EQ(std::count(full.begin(), full.end(), '\n'), 2000);
+    std::unique_ptr<char[]> reply(new char[page.size()]);
+    std::memcpy(reply.get(), page.data(), page.size());
 
-    for (int delayMicros : {0, 50, 200, 1000, 5000}) {
+    // Every allocation of the first games, whatever it is for, then some further on:
+    // at a section's start (game 100), and well inside the page.
+    std::vector<std::size_t> stops;
+    for (std::size_t n = 1; n <= 40; ++n) stops.push_back(n);
+    for (std::size_t n : {490u, 500u, 510u, 3333u, 6000u}) stops.push_back(n);
+    for (std::size_t stopAt : stops) {
         GameList games;
-        std::thread stopper([delayMicros] {
-            std::this_thread::sleep_for(std::chrono::microseconds(delayMicros));
-            pollerRunning = false;
-        });
-        games = parse(page, "ann");
-        stopper.join();
+        allocations::count = 0;
+        allocations::stopAt = stopAt;
+        allocations::armed = true;
+        parseSearchPage(reply.get(), static_cast<int>(page.size()), games, "ann");
+        allocations::armed = false;
+        const bool stopped = !pollerRunning;
         pollerRunning = true;
-        const std::string partial = summary(games);
-        // Every game but the last is whole; the last may have fewer players.
-        ASSERT_LE(games.size(), 2000u);
+        ASSERT_TRUE(stopped) << stopAt;
+        ASSERT_LE(allocations::count, allocations::capacity) << stopAt;  // all of them seen
+
+        EXPECT_LT(games.size(), 2000u) << stopAt;
+        for (const auto& g : games) {
+            EXPECT_FALSE(allocations::madeAfterTheStop(g.get())) << stopAt << " game " << g->gameId;
+            for (const auto& p : g->players)
+                EXPECT_FALSE(allocations::madeAfterTheStop(p.get()))
+                    << stopAt << " game " << g->gameId << " player " << p->name;
+        }
         if (games.empty()) continue;
+        // Every game but the last is whole; the last may have fewer players.
+        const std::string partial = summary(games);
         const std::size_t lastLine = partial.rfind('\n', partial.size() - 2);
         const std::string whole =
             lastLine == std::string::npos ? "" : partial.substr(0, lastLine + 1);
-        EXPECT_EQ(full.compare(0, whole.size(), whole), 0) << delayMicros;
+        EXPECT_EQ(full.compare(0, whole.size(), whole), 0) << stopAt;
         const GameRecord& last = *games.back();
-        EXPECT_EQ(last.gameId, std::to_string(games.size() - 1)) << delayMicros;
+        EXPECT_EQ(last.gameId, std::to_string(games.size() - 1)) << stopAt;
         ASSERT_LE(last.players.size(), 2u);
         for (std::size_t k = 0; k < last.players.size(); ++k)
             EXPECT_EQ(last.players[k]->name, k == 0 ? "Ann" : "Bob");
     }
-    EXPECT_TRUE(pollerRunning);
 }
 
 }  // namespace

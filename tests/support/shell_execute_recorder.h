@@ -1,0 +1,23 @@
+// Sees every ShellExecuteA call of the program and passes it on to the shell. A test
+// program that compiles shell_execute_recorder.cpp into itself (not through a library)
+// defines the import slot of ShellExecuteA; the linker takes that definition before the
+// one in shell32's import library, so every call from the program's code lands here first.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ShellExecuteCall {
+    HWND window;
+    std::optional<std::string> verb;  // each text as passed; none for a null pointer
+    std::optional<std::string> file;
+    std::optional<std::string> parameters;
+    std::optional<std::string> directory;
+    int show;
+};
+
+// The calls so far, oldest first.
+extern std::vector<ShellExecuteCall> shellExecuteCalls;
