@@ -11,6 +11,7 @@
 #include "poller/running.h"
 #include "poller_test_support.h"
 #include "settings/settings_win.h"
+#include "tests/support/import_slot.h"
 
 namespace {
 
@@ -37,11 +38,7 @@ DWORD WINAPI recordWait(HANDLE handle, DWORD timeoutMs)
 
 }  // namespace
 
-#ifdef _WIN64
-extern "C" WaitFunction waitImportSlot __asm__("__imp_WaitForSingleObject");
-#else
-extern "C" WaitFunction waitImportSlot __asm__("__imp__WaitForSingleObject@8");
-#endif
+extern "C" WaitFunction waitImportSlot IMPORT_SLOT(WaitForSingleObject, 8);
 WaitFunction waitImportSlot = recordWait;
 
 namespace {

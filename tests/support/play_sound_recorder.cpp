@@ -1,4 +1,5 @@
 #include "tests/support/play_sound_recorder.h"
+#include "tests/support/import_slot.h"
 
 std::vector<PlaySoundCall> playSoundCalls;
 
@@ -15,11 +16,5 @@ BOOL WINAPI recordPlaySound(LPCSTR name, HMODULE module, DWORD flags)
 
 }  // namespace
 
-// The import slot itself: the pointer that the program's calls of PlaySoundA go through.
-// Its name carries the 32-bit stdcall decoration on i686.
-#ifdef _WIN64
-extern "C" PlaySound playSoundImportSlot __asm__("__imp_PlaySoundA");
-#else
-extern "C" PlaySound playSoundImportSlot __asm__("__imp__PlaySoundA@12");
-#endif
+extern "C" PlaySound playSoundImportSlot IMPORT_SLOT(PlaySoundA, 12);
 PlaySound playSoundImportSlot = recordPlaySound;

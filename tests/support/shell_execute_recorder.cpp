@@ -1,4 +1,5 @@
 #include "tests/support/shell_execute_recorder.h"
+#include "tests/support/import_slot.h"
 
 std::vector<ShellExecuteCall> shellExecuteCalls;
 
@@ -23,11 +24,5 @@ HINSTANCE WINAPI recordShellExecute(HWND window, LPCSTR verb, LPCSTR file, LPCST
 
 }  // namespace
 
-// The import slot itself: the pointer that the program's calls of ShellExecuteA go
-// through. Its name carries the 32-bit stdcall decoration on i686.
-#ifdef _WIN64
-extern "C" ShellExecute shellExecuteImportSlot __asm__("__imp_ShellExecuteA");
-#else
-extern "C" ShellExecute shellExecuteImportSlot __asm__("__imp__ShellExecuteA@24");
-#endif
+extern "C" ShellExecute shellExecuteImportSlot IMPORT_SLOT(ShellExecuteA, 24);
 ShellExecute shellExecuteImportSlot = recordShellExecute;

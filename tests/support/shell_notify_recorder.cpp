@@ -1,6 +1,7 @@
 #include "tests/support/shell_notify_recorder.h"
 
 #include "tray/flash.h"
+#include "tests/support/import_slot.h"
 
 std::vector<ShellNotifyCall> shellNotifyCalls;
 bool shellNotifyRecording = true;
@@ -34,13 +35,7 @@ BOOL WINAPI recordShellNotify(DWORD message, PNOTIFYICONDATAA data)
 
 }  // namespace
 
-// The import slot itself: the pointer that the program's calls of Shell_NotifyIconA go
-// through. Its name carries the 32-bit stdcall decoration on i686.
-#ifdef _WIN64
-extern "C" ShellNotify shellNotifyImportSlot __asm__("__imp_Shell_NotifyIconA");
-#else
-extern "C" ShellNotify shellNotifyImportSlot __asm__("__imp__Shell_NotifyIconA@8");
-#endif
+extern "C" ShellNotify shellNotifyImportSlot IMPORT_SLOT(Shell_NotifyIconA, 8);
 ShellNotify shellNotifyImportSlot = recordShellNotify;
 
 std::vector<std::uint32_t> drawnColours(HICON icon, int width, int height)
