@@ -26,6 +26,7 @@
 #include "poller/encode.h"
 #include "poller/fetch.h"
 #include "poller/parser.h"
+#include "poller/redirect.h"
 #include "settings/settings_win.h"
 #include "check/console_text_win.h"
 
@@ -306,9 +307,8 @@ int main(int argc, char** argv)
     const std::string port = options.port == defaultSitePort(options.secure)
                                  ? std::string()
                                  : ":" + std::to_string(options.port);
-    const bool ipv6 = options.host.find(':') != std::string::npos;
-    const std::string asked = std::string(scheme) + "://" +
-                              (ipv6 ? "[" + options.host + "]" : options.host) + port + SEARCH_PATH;
+    const std::string asked =
+        std::string(scheme) + "://" + bracketedHost(options.host) + port + SEARCH_PATH;
     say(std::string("scheme: ") + scheme +
         (options.secure ? " (HTTPS: the site's certificate is checked)" : " (plain HTTP)"));
     say("asking: " + asked);

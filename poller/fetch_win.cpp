@@ -136,10 +136,8 @@ bool sendOne(const SearchSite& site, const SiteAddress& address, bool post, char
 {
     // An IPv6 address goes in brackets: WinINet writes the host into the Host header as
     // it is given here, and "Host: ::1:8080" is refused by real servers.
-    const std::string host =
-        address.host.find(':') == std::string::npos ? address.host : "[" + address.host + "]";
-    connection = InternetConnectA(internetSession, host.c_str(), address.port, nullptr, nullptr,
-                                  INTERNET_SERVICE_HTTP, 0, 0);
+    connection = InternetConnectA(internetSession, bracketedHost(address.host).c_str(),
+                                  address.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!connection) return false;
     // Set on the connection: WinINet under Wine ignores them on the session, and the
     // request handle takes them from here.

@@ -92,10 +92,14 @@ RedirectTarget resolveSecureRedirect(const SiteAddress& from, const std::string&
     return RedirectTarget::Follow;
 }
 
+std::string bracketedHost(const std::string& host)
+{
+    return host.find(':') == std::string::npos ? host : "[" + host + "]";
+}
+
 std::string secureUrl(const SiteAddress& address)
 {
-    const bool ipv6 = address.host.find(':') != std::string::npos;
-    return "https://" + (ipv6 ? "[" + address.host + "]" : address.host) +
+    return "https://" + bracketedHost(address.host) +
            (address.port == HTTPS_PORT ? std::string() : ":" + std::to_string(address.port)) +
            address.path;
 }

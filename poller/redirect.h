@@ -30,3 +30,7 @@ RedirectTarget resolveSecureRedirect(const SiteAddress& from, const std::string&
 // The address written out: "https://host[:port]/path", the port only when it is not 443
 // and an IPv6 address in brackets.
 std::string secureUrl(const SiteAddress& address);
+
+// A host as a URL or a Host header writes it: an IPv6 address in brackets ("[::1]"), a
+// name as it stands.
+std::string bracketedHost(const std::string& host);
