@@ -21,5 +21,5 @@ done
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 echo "installing: ${missing[*]}"
-$SUDO apt-get update -qq
+apt_update || { echo "apt-get update failed" >&2; exit 1; }
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

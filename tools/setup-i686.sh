@@ -33,7 +33,9 @@ as_root() {
   $SUDO "$@"
 }
 tmp_source=$(mktemp)
-trap 'rm -f "$tmp_source"' EXIT
+plan=$(mktemp)
+fallback=$(mktemp -d)
+trap 'rm -rf "$tmp_source" "$plan" "$fallback"' EXIT
 
 # qemu-i386 of major version 8 or later starts Wine in a fraction of a second.
 qemu_is_recent() {
@@ -70,18 +72,78 @@ add_backports_source() {
   as_root "adding the bookworm-backports source" cp "$tmp_source" /etc/apt/sources.list.d/turnbell-backports.sources
 }
 
+# The machine's apt sources less the suites in $apt_failed_suites, in $fallback/sources,
+# and a preference that lets apt take the versions of the suites kept (backports aside)
+# even where that moves a package down, in $fallback/preferences.
+write_fallback_sources() {
+  mkdir -p "$fallback/sources"
+  local f
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    case $f in
+      *.sources)   # deb822: the failed suites leave each stanza's Suites; an empty stanza goes
+        awk -v failed="$apt_failed_suites" '
+          BEGIN { n = split(failed, list, "\n"); for (i = 1; i <= n; i++) drop[list[i]] = 1 }
+          function flush() { if (stanza != "" && keep) printf "%s\n", stanza; stanza = ""; keep = 1 }
+          BEGIN { keep = 1 }
+          /^[[:space:]]*$/ { flush(); next }
+          /^Suites:/ {
+            line = "Suites:"; kept = 0
+            for (i = 2; i <= NF; i++) if (!($i in drop)) { line = line " " $i; kept++ }
+            if (!kept) keep = 0
+            stanza = stanza line "\n"; next
+          }
+          { stanza = stanza $0 "\n" }
+          END { flush() }' "$f" >"$fallback/sources/$(basename "$f")" ;;
+      *)           # one line each: "deb [options] URI SUITE COMPONENTS..."
+        awk -v failed="$apt_failed_suites" '
+          BEGIN { n = split(failed, list, "\n"); for (i = 1; i <= n; i++) drop[list[i]] = 1 }
+          { line = $0; sub(/\[[^]]*\]/, "", line); split(line, field, " ") }
+          !(field[1] ~ /^deb/ && (field[3] in drop))' "$f" >"$fallback/sources/$(basename "$f" .list).list" ;;
+    esac
+  done
+  local suite
+  for suite in $(cat "$fallback"/sources/* | sed -nE 's/^Suites://p; s/^deb(-src)? +(\[[^]]*\] +)?[^ ]+ +([^ ]+).*/\3/p' \
+                 | tr ' ' '\n' | sort -u); do
+    case $suite in *-backports) continue ;; esac
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n\n' "$suite"
+  done >"$fallback/preferences"
+}
+
+# Installs wine32:i386. Its Multi-Arch: same libraries must have the very version of
+# their amd64 halves, so apt moves those halves to the version that the i386 side has
+# (mostly up to the point release); the packages that move are named. When an index
+# failed, the i386 side may lack versions that amd64 packages on the machine have
+# (installed from the suite that failed); then the install resolves against the suites
+# that are left, moving just the packages it needs to their versions there.
+install_wine32() {
+  local options=() how="" moved
+  if ! $SUDO apt-get -s install --no-install-recommends wine32:i386 >"$plan" 2>&1; then
+    [ -n "$apt_failed_suites" ] || die "resolving wine32:i386" "$(grep -m1 -E '^ |^E:' "$plan" | sed 's/^ *//')"
+    write_fallback_sources
+    options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$fallback/sources"
+             -o "Dir::Etc::Preferences=$fallback/preferences" --allow-downgrades)
+    how=" without $(paste -sd ' ' <<<"$apt_failed_suites"), whose index failed"
+    $SUDO apt-get -s "${options[@]}" install --no-install-recommends wine32:i386 >"$plan" 2>&1 \
+      || die "resolving wine32:i386$how" "$(grep -m1 -E '^ |^E:' "$plan" | sed 's/^ *//')"
+  fi
+  [ -z "$how" ] || echo "32-bit runner: wine32:i386 resolves$how"
+  moved=$(sed -nE 's/^Inst ([^ :]+) \[([^]]+)\] \(([^ ]+) .*/  \1 \2 -> \3/p' "$plan")
+  [ -z "$moved" ] || printf '32-bit runner: amd64 packages moved to the version of their i386 halves:\n%s\n' "$moved"
+  DEBIAN_FRONTEND=noninteractive as_root "installing wine32:i386" \
+    apt-get install -y -qq --no-install-recommends "${options[@]}" wine32:i386 >"$plan" 2>&1 \
+    || die "installing wine32:i386$how" "$(grep -m1 '^E:' "$plan")"
+}
+
 if ! installed wine32:i386 || ! qemu_is_recent; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root "adding the i386 architecture" dpkg --add-architecture i386 || die "adding the i386 architecture"
   fi
   add_backports_source || die "adding the bookworm-backports source" "no bookworm entry in apt's sources"
   echo "32-bit runner: installing wine32:i386 and qemu-user from bookworm-backports (about 900 MB)"
-  as_root "apt-get update" apt-get update -qq || die "apt-get update"
-  if ! installed wine32:i386; then
-    DEBIAN_FRONTEND=noninteractive as_root "installing wine32:i386" \
-      apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null \
-      || die "installing wine32:i386"
-  fi
+  [ "$SUDO" != "not root" ] || die "apt-get update" "it needs root or sudo"
+  apt_update || die "apt-get update"
+  installed wine32:i386 || install_wine32
   if ! qemu_is_recent; then
     DEBIAN_FRONTEND=noninteractive as_root "installing qemu-user" \
       apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user >/dev/null \
