@@ -43,17 +43,7 @@ build() {
   echo "== build $folder"
   build_preset "$build/$folder" "$preset" -DTURNBELL_WERROR=ON "$@" 2>&1 || exit 1
 }
-for t in native win32 win64 bench; do build "$t" "$t"; done
-# The programs as built for a site that speaks only HTTPS. Their tests run in the
-# builds above: the scheme is a field of the site asked.
-targets="Turnbell turnbell-check" build win32-https win32 -DTURNBELL_TESTS=OFF \
-  -DTURNBELL_SITE_SCHEME=https -DTURNBELL_HOMEPAGE_SCHEME=https
-
-# The 32-bit release, built twice in two folders, must come out byte for byte the same.
-echo "== reproducible release (win32, built twice)"
-"$root/tools/release.sh" --check-reproducible >"$build/reproducible.log" 2>&1
-repro_status=$?
-cat "$build/reproducible.log"
+for t in native win32 win64; do build "$t" "$t"; done
 
 # A release that names no real site, or names this machine, could never work for a user;
 # --local with a site host contradicts itself. Each is refused at once, in one line,
@@ -84,7 +74,6 @@ refused "release: --local and TURNBELL_SITE_HOST=games.example.org contradict ea
   --local -DTURNBELL_SITE_HOST=games.example.org
 
 passed=0; failed=0
-if [ "$repro_status" -eq 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 passed=$((passed + refusal_rows - ${#refusal_failures[@]})); failed=$((failed + ${#refusal_failures[@]}))
 [ ${#refusal_failures[@]} -eq 0 ] || printf '%s\n' "${refusal_failures[@]}"
 count_ctest() {   # reads ctest's closing line from a log
@@ -101,42 +90,118 @@ echo "== native tests"
   2>&1 | tee "$build/native.test.log"
 count_ctest "$build/native.test.log"
 
-# One Windows suite: a fresh display and prefix, every test of one build, and its time.
-source "$root/tools/wine-session.sh"
-trap wine_session_stop EXIT INT TERM
-suite_times=""
-windows_suite() {
-  local t=$1 label=$2 started
-  started=$(date +%s)
-  echo "== Windows tests ($label, wine64)"
-  wine_session_start
-  (cd "$build/$t" && ctest -j "$jobs" --timeout 600 --output-on-failure ${TURNBELL_CTEST_ARGS:-}) \
-    2>&1 | tee "$build/$t.test.log"
-  count_ctest "$build/$t.test.log"
-  wine_session_stop
-  suite_times+="${suite_times:+, }$label $(( $(date +%s) - started )) s"
-}
-if [ "$skip_i686" = 1 ]; then
-  echo "== Windows tests (i686): skipped, TURNBELL_SKIP_I686=1"
-else
-  windows_suite win32 i686
+# What runs beside the Windows suites, at the lowest priority: the suites spend most of
+# their time waiting on Wine and on the test sites, and this fills the idle cores without
+# taking time from a test. The benchmarks' build; the programs as built for a site that
+# speaks only HTTPS (their tests run in the builds above: the scheme is a field of the
+# site asked); the 32-bit release, built twice in two folders, which must come out byte
+# for byte the same; then the parser fuzzer for a bounded time. Each step leaves its
+# output in $build/side-STEP.log and its status in $build/side-STEP.status.
+side_steps=(bench https reproducible)
+fuzzers=()
+if [ "$fuzz_seconds" -gt 0 ]; then
+  for f in "$build/native"/fuzz/fuzz_*; do [ -x "$f" ] && fuzzers+=("$f"); done
 fi
-windows_suite win64 x86_64
-
-if [ "$fuzz_seconds" -gt 0 ] && ls "$build/native"/fuzz/fuzz_* >/dev/null 2>&1; then
-  for f in "$build/native"/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
-    name=$(basename "$f")
-    echo "== fuzz $name for ${fuzz_seconds}s"
-    corpus="$build/fuzz-corpus/$name"; mkdir -p "$corpus"
-    if "$f" -max_total_time="$fuzz_seconds" -max_len=131072 -print_final_stats=1 \
-        -dict="$root/fuzz/$name.dict" "$corpus" "$root/tests/data" >"$build/$name.log" 2>&1; then
-      grep -E "^(stat::number_of_executed_units|Done )" "$build/$name.log"
-      passed=$((passed + 1))
-    else
-      tail -n 40 "$build/$name.log"; failed=$((failed + 1))
-    fi
+for f in "${fuzzers[@]}"; do side_steps+=("$(basename "$f")"); done
+side_step() {
+  case $1 in
+    bench) build_preset "$build/bench" bench -DTURNBELL_WERROR=ON ;;
+    https) targets="Turnbell turnbell-check" build_preset "$build/win32-https" win32 -DTURNBELL_WERROR=ON \
+             -DTURNBELL_TESTS=OFF -DTURNBELL_SITE_SCHEME=https -DTURNBELL_HOMEPAGE_SCHEME=https ;;
+    reproducible) "$root/tools/release.sh" --check-reproducible ;;
+    fuzz_*)
+      local corpus="$build/fuzz-corpus/$1"
+      mkdir -p "$corpus"
+      "$build/native/fuzz/$1" -max_total_time="$fuzz_seconds" -max_len=131072 -print_final_stats=1 \
+        -dict="$root/fuzz/$1.dict" "$corpus" "$root/tests/data" ;;
+  esac
+}
+rm -f "$build"/side-*.status
+# Job control gives each background job a process group of its own, so that an
+# interrupted run stops all that a job started (kill -- -PID).
+set -m
+(
+  renice -n 19 -p "$BASHPID" >/dev/null 2>&1
+  for step in "${side_steps[@]}"; do
+    side_step "$step" >"$build/side-$step.log" 2>&1
+    echo $? >"$build/side-$step.status"
   done
+) &
+side_pid=$!
+
+# One Windows suite, in the background: a fresh display and prefix of its own, every
+# test of one build, its log in $build/NAME.test.log and its time in $build/NAME.time.
+# The two suites run side by side: they share nothing but the machine (each test site
+# takes a free port, the end-to-end test has a network of its own).
+source "$root/tools/wine-session.sh"
+windows_suite() {
+  local t=$1 label=$2 started ctest_pid=""
+  started=$(date +%s)
+  trap '[ -z "$ctest_pid" ] || { kill "$ctest_pid" 2>/dev/null; wait "$ctest_pid"; }; wine_session_stop' EXIT
+  trap 'exit 143' INT TERM
+  # The end-to-end test's prefix of its own starts as a copy of this one as booted.
+  export TURNBELL_WINE_TEMPLATE=1
+  wine_session_start
+  (cd "$build/$t" && exec ctest -j "$jobs" --timeout 600 --output-on-failure ${TURNBELL_CTEST_ARGS:-}) \
+    >"$build/$t.test.log" 2>&1 &
+  ctest_pid=$!
+  wait "$ctest_pid"
+  ctest_pid=""
+  echo "$label $(( $(date +%s) - started )) s" >"$build/$t.time"
+}
+suites=()
+[ "$skip_i686" = 1 ] || suites+=(win32:i686)
+suites+=(win64:x86_64)
+suite_pids=()
+for suite in "${suites[@]}"; do
+  rm -f "$build/${suite%%:*}.time"
+  windows_suite "${suite%%:*}" "${suite##*:}" &
+  suite_pids+=($!)
+done
+trap 'for pid in "${suite_pids[@]}" "$side_pid"; do kill -- "-$pid" 2>/dev/null; done; wait' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+echo "== Windows tests: ${suites[*]#*:} side by side under wine64; beside them at low priority: ${side_steps[*]}"
+wait "${suite_pids[@]}"
+suite_times=""
+[ "$skip_i686" = 1 ] && echo "== Windows tests (i686): skipped, TURNBELL_SKIP_I686=1"
+for suite in "${suites[@]}"; do
+  t=${suite%%:*}
+  echo "== Windows tests (${suite##*:}, wine64)"
+  cat "$build/$t.test.log"
+  count_ctest "$build/$t.test.log"
+  suite_times+="${suite_times:+, }$(cat "$build/$t.time" 2>/dev/null || echo "${suite##*:} stopped")"
+done
+
+wait "$side_pid"
+for step in "${side_steps[@]}"; do
+  status=$(cat "$build/side-$step.status" 2>/dev/null || echo "not run")
+  case $step in
+    bench|https) echo "== build $step: exit $status"
+      [ "$status" = 0 ] || tail -n 40 "$build/side-$step.log" ;;
+    reproducible) echo "== reproducible release (win32, built twice)"; cat "$build/side-$step.log" ;;
+    fuzz_*) echo "== fuzz $step for ${fuzz_seconds}s (beside the Windows suites)"
+      if [ "$status" = 0 ]; then
+        grep -E "^(stat::number_of_executed_units|Done )" "$build/side-$step.log"
+      else
+        tail -n 40 "$build/side-$step.log"
+      fi ;;
+  esac
+  # The two builds are steps of the build, not tests: a failure fails the run.
+  if [ "$status" = 0 ]; then
+    case $step in bench|https) ;; *) passed=$((passed + 1)) ;; esac
+  else
+    failed=$((failed + 1))
+  fi
+done
+
+# What a suite could not measure here is said once, not counted as a pass.
+not_measured=$(cat "$build"/win32/Testing/Temporary/LastTest.log "$build"/win64/Testing/Temporary/LastTest.log \
+  2>/dev/null | grep -o '\[ not measured \].*' | sort -u)
+if [ -n "$not_measured" ]; then
+  echo
+  echo "Not measured on this machine:"
+  sed 's/^\[ not measured \] */  /' <<<"$not_measured"
 fi
 
 echo

@@ -1,6 +1,5 @@
 #include "tests/support/browser_log.h"
 
-#include <cstdio>
 #include <fstream>
 
 namespace {
@@ -11,12 +10,12 @@ const char BROWSER_KEY[] = "Software\\Wine\\WineBrowser";
 
 BrowserLog::BrowserLog()
 {
-    char name[96];
-    std::snprintf(name, sizeof name, "turnbell-browser-%lu-%lu.log", GetCurrentProcessId(),
-                  GetTickCount());
-    unixPath_ = std::string("/tmp/") + name;
-    windowsPath_ = std::string("Z:\\tmp\\") + name;
-    DeleteFileA(windowsPath_.c_str());
+    // A name no other run has: two suites side by side share /tmp, and in two prefixes
+    // the same process id and tick count can meet. GetTempFileNameA creates the file.
+    char path[MAX_PATH] = "";
+    GetTempFileNameA("Z:\\tmp", "tbb", 0, path);
+    windowsPath_ = path;
+    unixPath_ = "/tmp/" + windowsPath_.substr(windowsPath_.rfind('\\') + 1);
     // winebrowser splits the value like a command line; the URL arrives as $0.
     const std::string command = "/bin/sh -c \"printf '%s\\n' \\\"$0\\\" >> " + unixPath_ + "\"";
     HKEY key;
