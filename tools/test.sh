@@ -1,11 +1,12 @@
 #!/bin/bash
 # The whole test run: installs what is missing, checks the C++ style, builds the three
-# targets (native, i686 and x86_64 Windows), the benchmarks and the HTTPS variant of the
-# programs, checks that the 32-bit release comes out the same when built twice and that
-# releases that could never work for a user are refused, runs every native test under
-# ASan and UBSan, the whole Windows suite twice under wine64 (the 32-bit build, the one
-# that ships, and the x86_64 build), each in a private X display and a throwaway Wine
-# prefix, and the parser fuzzer for a bounded time.
+# targets (native, i686 and x86_64 Windows), checks that releases that could never work
+# for a user are refused, runs every native test under ASan and UBSan, then the whole
+# Windows suite twice under wine64 side by side (the 32-bit build, the one that ships,
+# and the x86_64 build), each in a private X display and a throwaway Wine prefix; beside
+# them, at the lowest priority, it builds the benchmarks and the HTTPS variant of the
+# programs, checks that the 32-bit release comes out the same when built twice, and runs
+# the parser fuzzer for a bounded time.
 #
 #   TURNBELL_BUILD=dir          build folder (default: build/ in the checkout)
 #   TURNBELL_FUZZ_SECONDS=n     how long the fuzzer runs (default 60)
