@@ -10,33 +10,49 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "app/globals.h"
 #include "res/resource.h"
-#include "tray/blend.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
+#include "tests/support/allocation_hooks.h"
 #include "tests/support/hidden_main_window.h"
+#include "tests/support/import_slot.h"
 #include "tests/support/shell_notify_recorder.h"
+#include "tests/support/timer_recorder.h"
 
-// Counts every C++ allocation, so that a test can tell whether a flash step allocates.
+// The other ways the tray's code can take memory or make an object (its imports, as nm
+// lists them), each counted through its import slot: the heap, and the icons and bitmaps
+// it makes and frees. The count goes up for each object made and down for each one freed.
 namespace {
-std::atomic<long> allocations{0};
+std::atomic<long> heapBlocks{0}, objectsMade{0};
 }
-
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#define SYSTEM(dll, name)                                                                          \
+    reinterpret_cast<decltype(&name)>(                                                             \
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), #name)))
+#define COUNTED(slot, bytes, dll, name, result, parameters, arguments, change)                     \
+    result WINAPI counted##name parameters                                                         \
+    {                                                                                              \
+        static const auto system = SYSTEM(dll, name);                                              \
+        const result made = system arguments;                                                      \
+        if (made) change;                                                                          \
+        return made;                                                                               \
+    }                                                                                              \
+    extern "C" decltype(&name) slot IMPORT_SLOT(name, bytes);                                      \
+    decltype(&name) slot = counted##name;
+COUNTED(heapSlot, 12, "kernel32.dll", HeapAlloc, LPVOID, (HANDLE h, DWORD f, SIZE_T n), (h, f, n),
+        ++heapBlocks)
+COUNTED(iconSlot, 4, "user32.dll", CreateIconIndirect, HICON, (PICONINFO i), (i), ++objectsMade)
+COUNTED(copySlot, 20, "user32.dll", CopyImage, HANDLE, (HANDLE h, UINT t, int x, int y, UINT f),
+        (h, t, x, y, f), ++objectsMade)
+COUNTED(sectionSlot, 24, "gdi32.dll", CreateDIBSection, HBITMAP,
+        (HDC d, const BITMAPINFO* i, UINT u, void** b, HANDLE h, DWORD o), (d, i, u, b, h, o),
+        ++objectsMade)
+COUNTED(destroySlot, 4, "user32.dll", DestroyIcon, BOOL, (HICON i), (i), --objectsMade)
+COUNTED(deleteSlot, 4, "gdi32.dll", DeleteObject, BOOL, (HGDIOBJ o), (o), --objectsMade)
 
 namespace {
 
@@ -85,14 +101,6 @@ protected:
 
 bool Tray::prepared;
 std::vector<std::uint32_t> Tray::normal, Tray::alert;
-
-// The frame that the n-th flash step after a start hands to the shell.
-const ShellNotifyCall& stepFrames(int steps)
-{
-    shellNotifyCalls.clear();
-    for (int i = 0; i < steps; ++i) flashStep();
-    return shellNotifyCalls.back();
-}
 
 bool zeroFrom(const NOTIFYICONDATAA& data, std::size_t offset)
 {
@@ -159,42 +167,27 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
     }
 }
 
-// The retry timer's ticks, each handed to trayRetry as the window procedure does, until
-// the given time has passed; the number of ticks.
-int retryTicksWithin(DWORD milliseconds)
-{
-    int ticks = 0;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG msg;
-        while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            if (msg.wParam == TRAY_RETRY_TIMER) {
-                ++ticks;
-                trayRetry();
-            }
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_TIMER);
-    }
-    return ticks;
-}
-
+// The retry timer is read from its SetTimer and KillTimer calls, and its tick handed to
+// trayRetry as the window procedure does: nothing waits out the period.
 TEST_F(Tray, AnIconTheShellRefusedOrLostComesBack)
 {
     ASSERT_NE(FindWindowA("Shell_TrayWnd", nullptr), nullptr);
     trayRemove();
-    // A shell that is not up yet at start refuses the add: a few seconds later the icon is
-    // there, and the timer that brought it stops.
+    // A shell that is not up yet at start refuses the add: a retry is due a period later,
+    // its tick brings the icon, and the timer that brought it stops.
     shellNotifyRefusedAdds = 1;
     shellNotifyCalls.clear();
     trayAdd();
-    EXPECT_EQ(retryTicksWithin(2 * TRAY_RETRY_PERIOD_MS - 500), 1);
+    EXPECT_EQ(runningTimerPeriod(mainWindow, TRAY_RETRY_TIMER), TRAY_RETRY_PERIOD_MS);
+    trayRetry();
+    EXPECT_EQ(runningTimerPeriod(mainWindow, TRAY_RETRY_TIMER), 0u) << "the retries go on";
+    trayRetry();  // a tick that was already queued adds nothing
     ASSERT_EQ(shellNotifyCalls.size(), 3u);
     EXPECT_FALSE(shellNotifyCalls[0].result);
     EXPECT_FALSE(shellNotifyCalls[1].result) << "no icon there yet";
     EXPECT_EQ(shellNotifyCalls[2].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_TRUE(shellNotifyCalls[2].result);
     EXPECT_EQ(std::string(shellNotifyCalls[2].data.szTip), "Turnbell");
-    EXPECT_EQ(retryTicksWithin(TRAY_RETRY_PERIOD_MS + 500), 0);
 
     // A shell that lost the icon without a word: the next change adds it again and is
     // made on it.
@@ -232,82 +225,93 @@ TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
     }
 }
 
-TEST_F(Tray, EveryFrameBlendsTheSmallImagesOfBothIconsPixelForPixel)
+// The frame of a weight as the blend is documented, worked out here byte by byte: each
+// colour byte moves from the normal colour towards the alert one by weight/256 of the
+// way, the difference rounded towards zero.
+std::vector<std::uint32_t> frameOf(const std::vector<std::uint32_t>& normal,
+                                   const std::vector<std::uint32_t>& alert, int weight)
+{
+    std::vector<std::uint32_t> frame(normal.size());
+    for (std::size_t i = 0; i < normal.size(); ++i) {
+        unsigned char from[4], to[4], out[4] = {};
+        std::memcpy(from, &normal[i], 4);
+        std::memcpy(to, &alert[i], 4);
+        for (int byte = 0; byte < 3; ++byte) {
+            const int moved = (to[byte] - from[byte]) * weight;
+            out[byte] = static_cast<unsigned char>(from[byte] +
+                                                   (moved < 0 ? -(-moved / 256) : moved / 256));
+        }
+        std::memcpy(&frame[i], out, 4);
+    }
+    return frame;
+}
+
+// Starts, steps and stops in a row, each with what the tray shows after it and whether
+// the flash timer then runs. A start while flashing begins the cycle again.
+TEST_F(Tray, EachStepOfTheFlashShowsItsFrameAndTheTimerRunsUntilTheStop)
 {
     ASSERT_TRUE(prepared);
     // Two icons that drew alike would make every frame below match whatever it blended.
     ASSERT_NE(normal, alert);
+    EXPECT_EQ(frameOf({0x00FF0080u}, {0x0000FF81u}, 128)[0], 0x00807F80u) << "worked by hand";
     HICON smallImage = privateIcon(IDI_MAIN);
     const std::vector<bool> outline =
         transparentPixels(smallImage, smallIconWidth, smallIconHeight);
     DestroyIcon(smallImage);
-    std::vector<std::uint32_t> halfway(normal.size());
-    for (std::size_t i = 0; i < normal.size(); ++i)
-        halfway[i] = blendPixel(normal[i], alert[i], 128);
-
-    startFlashing();
-    const ShellNotifyCall& middle = stepFrames(8);
-    EXPECT_EQ(middle.colours, halfway) << "step 8, weight 128: half way to the alert colours";
-    EXPECT_EQ(middle.transparent, outline) << "the frame keeps the normal icon's outline";
-    const ShellNotifyCall& peak = stepFrames(8);
-    EXPECT_EQ(peak.message, static_cast<DWORD>(NIM_MODIFY));
-    EXPECT_EQ(peak.data.uFlags, static_cast<UINT>(NIF_ICON));
-    EXPECT_EQ(peak.colours, alert) << "step 16, weight 256: the alert colours";
-    EXPECT_EQ(peak.transparent, outline) << "the frame keeps the normal icon's outline";
-    const ShellNotifyCall& back = stepFrames(16);
-    EXPECT_EQ(back.colours, normal) << "step 32 is step 0, weight 0: the normal colours";
-    EXPECT_EQ(back.transparent, outline);
-    stopFlashing();
-}
-
-TEST_F(Tray, StartingAgainRestartsTheCycleAtTheFirstStep)
-{
-    ASSERT_TRUE(prepared);
-    std::vector<std::uint32_t> firstStep(normal.size());
-    for (std::size_t i = 0; i < normal.size(); ++i)
-        firstStep[i] = blendPixel(normal[i], alert[i], 16);
-
-    startFlashing();
-    EXPECT_EQ(stepFrames(1).colours, firstStep) << "the first frame after a start: weight 16";
-    EXPECT_NE(stepFrames(6).colours, firstStep);
-    startFlashing();
-    EXPECT_EQ(stepFrames(1).colours, firstStep) << "a start while flashing begins the cycle again";
-    stopFlashing();
-}
-
-TEST_F(Tray, TimerRunsWhileFlashingAndStopsWithIt)
-{
-    ASSERT_TRUE(prepared);
-    startFlashing();
-    EXPECT_TRUE(flashTimerTicksWithin(2000));
-    shellNotifyCalls.clear();
-    stopFlashing();
-    ASSERT_EQ(shellNotifyCalls.size(), 1u);
-    EXPECT_EQ(shellNotifyCalls[0].data.hIcon, smallIcon) << "stopping shows the normal icon";
-    MSG msg;
-    while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+    trayAdd();
+    enum Action { Start, Step, Stop };
+    constexpr int NORMAL_ICON = -1;  // smallIcon itself, not a frame
+    const struct {
+        const char* what;
+        Action action;
+        int steps;
+        int weight;  // of the image handed to the shell
+        bool timer;
+    } rows[] = {
+        {"the first frame after a start", Start, 1, 16, true},
+        {"step 3", Step, 2, 48, true},
+        {"a start while flashing: the first frame again", Start, 1, 16, true},
+        {"step 8: half way to the alert colours", Step, 7, 128, true},
+        {"step 16: the alert colours", Step, 8, 256, true},
+        {"step 32 is step 0: the normal colours", Step, 16, 0, true},
+        {"a stop shows the normal icon and ends the timer", Stop, 0, NORMAL_ICON, false},
+        {"a second stop leaves the icon in place", Stop, 0, NORMAL_ICON, false},
+    };
+    for (const auto& row : rows) {
+        shellNotifyCalls.clear();
+        if (row.action == Start) startFlashing();
+        if (row.action == Stop) stopFlashing();
+        for (int i = 0; i < row.steps; ++i) flashStep();
+        ASSERT_EQ(shellNotifyCalls.size(), row.steps ? std::size_t(row.steps) : 1u) << row.what;
+        const ShellNotifyCall& shown = shellNotifyCalls.back();
+        EXPECT_EQ(shown.message, static_cast<DWORD>(NIM_MODIFY)) << row.what;
+        EXPECT_EQ(shown.data.uFlags, static_cast<UINT>(NIF_ICON)) << row.what;
+        EXPECT_TRUE(shown.result) << row.what;
+        if (row.weight == NORMAL_ICON) {
+            EXPECT_EQ(shown.data.hIcon, smallIcon) << row.what;
+        } else {
+            EXPECT_EQ(shown.colours, frameOf(normal, alert, row.weight)) << row.what;
+            EXPECT_EQ(shown.transparent, outline) << row.what << ": the normal icon's outline";
+        }
+        EXPECT_EQ(runningTimerPeriod(mainWindow, FLASH_TIMER), row.timer ? FLASH_PERIOD_MS : 0u)
+            << row.what;
     }
-    EXPECT_FALSE(flashTimerTicksWithin(4 * FLASH_PERIOD_MS));
 }
 
-TEST_F(Tray, AStepAllocatesNoMemoryOfItsOwn)
+TEST_F(Tray, AStepTakesNoMemoryAndLeavesNoObjectOfItsOwn)
 {
     ASSERT_TRUE(prepared);
     trayAdd();
     startFlashing();
     shellNotifyRecording = false;
     flashStep();  // let any first-use state of the system settle
-    const long before = allocations.load();
+    const long allocations = allocationCount, heap = heapBlocks, objects = objectsMade;
     for (int i = 0; i < 100; ++i) flashStep();
-    EXPECT_EQ(allocations.load(), before);
+    EXPECT_EQ(allocationCount - allocations, 0) << "operator new";
+    EXPECT_EQ(heapBlocks - heap, 0) << "HeapAlloc";
+    EXPECT_EQ(objectsMade - objects, 0) << "icons and bitmaps made and not freed";
     shellNotifyRecording = true;
-    shellNotifyCalls.clear();
-    // Stopping, even twice, leaves the icon in place with the normal image.
     stopFlashing();
-    stopFlashing();
-    ASSERT_EQ(shellNotifyCalls.size(), 2u);
-    EXPECT_TRUE(shellNotifyCalls[1].result);
-    EXPECT_EQ(shellNotifyCalls[1].data.hIcon, smallIcon);
 }
 
 }  // namespace

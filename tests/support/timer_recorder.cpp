@@ -1,0 +1,42 @@
+#include "tests/support/timer_recorder.h"
+#include "tests/support/import_slot.h"
+
+std::vector<TimerCall> timerCalls;
+
+namespace {
+
+using SetTimerFunction = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC);
+using KillTimerFunction = BOOL(WINAPI*)(HWND, UINT_PTR);
+
+FARPROC user32(const char* name) { return GetProcAddress(GetModuleHandleA("user32.dll"), name); }
+
+UINT_PTR WINAPI recordSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC procedure)
+{
+    static const auto system =
+        reinterpret_cast<SetTimerFunction>(reinterpret_cast<void*>(user32("SetTimer")));
+    const UINT_PTR result = system(window, id, periodMs, procedure);
+    if (window) timerCalls.push_back({true, window, id, periodMs});
+    return result;
+}
+
+BOOL WINAPI recordKillTimer(HWND window, UINT_PTR id)
+{
+    static const auto system =
+        reinterpret_cast<KillTimerFunction>(reinterpret_cast<void*>(user32("KillTimer")));
+    if (window) timerCalls.push_back({false, window, id, 0});
+    return system(window, id);
+}
+
+}  // namespace
+
+extern "C" SetTimerFunction setTimerImportSlot IMPORT_SLOT(SetTimer, 16);
+SetTimerFunction setTimerImportSlot = recordSetTimer;
+extern "C" KillTimerFunction killTimerImportSlot IMPORT_SLOT(KillTimer, 8);
+KillTimerFunction killTimerImportSlot = recordKillTimer;
+
+UINT runningTimerPeriod(HWND window, UINT_PTR id)
+{
+    for (auto call = timerCalls.rbegin(); call != timerCalls.rend(); ++call)
+        if (call->window == window && call->id == id) return call->set ? call->periodMs : 0;
+    return 0;
+}
