@@ -16,6 +16,7 @@
 
 #include "res/resource.h"
 #include "tests/support/read_file.h"
+#include "tests/support/stored_value.h"
 
 namespace {
 
@@ -57,19 +58,6 @@ bool waitForWindows(int count, DWORD timeoutMs)
         Sleep(50);
     }
     return true;
-}
-
-bool registryUserNameStored()
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\_Fenwold\\Turnbell", 0, KEY_READ, &key) !=
-        ERROR_SUCCESS) {
-        return false;
-    }
-    const bool stored =
-        RegQueryValueExA(key, "UserName", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return stored;
 }
 
 // A site that takes every request and never answers, as the copies reach it: their
@@ -211,7 +199,7 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
     // The copies that ended saved nothing: the settings are as the test wrote them.
     EXPECT_EQ(readFile(fileFolder + "\\Turnbell.ini"), SETTINGS_FILE);
     EXPECT_EQ(readFile(linkedFileFolder + "\\Turnbell.ini"), SETTINGS_FILE);
-    EXPECT_FALSE(registryUserNameStored());
+    EXPECT_FALSE(queryValue("UserName").present);
 }
 
 // Exit while a poll hangs: the first copy waits up to 10 s for its poller, but has

@@ -14,6 +14,7 @@
 #include "site_config.h"
 #include "tray/tray.h"
 #include "tests/support/dialog_driver.h"
+#include "tests/support/game_lists.h"
 #include "tests/support/browser_log.h"
 #include "tests/support/shell_execute_recorder.h"
 #include "tests/support/hidden_main_window.h"
@@ -22,25 +23,10 @@ namespace {
 
 const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
 
-struct GameSketch {
-    const char* id;
-    const char* type;
-    bool myTurn;
-    std::vector<const char*> players;
-};
-
 void setCurrentGames(const std::vector<GameSketch>& games)
 {
     clearGameList(currentGames);
-    for (const auto& sketch : games) {
-        const std::string link = std::string("jeu.php?id=") + sketch.id;
-        const char* id = link.c_str() + link.find('=') + 1;
-        auto game = makeGameRecord(link.data(), link.size(), sketch.type, id,
-                                   link.data() + link.size(), sketch.myTurn);
-        for (const char* name : sketch.players)
-            game->players.push_back(makePlayerRecord(name, "p", false));
-        currentGames.push_back(std::move(game));
-    }
+    currentGames = gameList(games);
 }
 
 struct Row {
@@ -200,12 +186,12 @@ protected:
 };
 
 const std::vector<GameSketch> MIXED = {
-    {"10", "Chess", false, {"ann", "bob"}},
-    {"9", "Chess", false, {"cid"}},
-    {"30", "chess", false, {}},
-    {"40", "Zebra", true, {"dan", "eve", "fay"}},
-    {"", "Abc", false, {"gus"}},
-    {"7", "Chess", true, {"hal"}},
+    {"10", false, "Chess", {"ann", "bob"}},
+    {"9", false, "Chess", {"cid"}},
+    {"30", false, "chess", {}},
+    {"40", true, "Zebra", {"dan", "eve", "fay"}},
+    {"", false, "Abc", {"gus"}},
+    {"7", true, "Chess", {"hal"}},
 };
 
 TEST_F(GameListDialog, WaitingGamesFirstThenByTypeAndNumericId)
@@ -275,7 +261,7 @@ TEST_F(GameListDialog, RowsFollowTheGamesOfTheLatestPoll)
     run({{dialogWithCaption(GAMES), [&](HWND dialog) {
               // A poll arrives while the list is open: game 7 has gone, the game
               // without id now waits.
-              setCurrentGames({{"", "Abc", true, {"gus"}}, {"40", "Zebra", false, {}}});
+              setCurrentGames({{"", true, "Abc", {"gus"}}, {"40", false, "Zebra", {}}});
               rowsAfter = readRows(GetDlgItem(dialog, IDC_GAMELIST));
               for (LPARAM id : {7, 0, 40}) drawings.push_back(customDraw(dialog, id));
               clickButton(dialog, IDCANCEL);
@@ -410,7 +396,7 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
         {{dialogWithCaption(GAMES),
           [](HWND dialog) {
               ShowWindow(dialog, SW_MINIMIZE);
-              setCurrentGames({{"10", "Chess", false, {"ann"}}, {"50", "Chess", true, {"ivy"}}});
+              setCurrentGames({{"10", false, "Chess", {"ann"}}, {"50", true, "Chess", {"ivy"}}});
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_COMMAND, ID_SHOWGAMES, 0);

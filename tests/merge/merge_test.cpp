@@ -6,13 +6,11 @@
 #include <vector>
 
 #include "games/merge.h"
+#include "tests/support/game_lists.h"
 
 namespace {
 
-struct G {
-    const char* id;
-    bool myTurn;
-};
+using G = GameSketch;
 
 struct Delivery {
     std::vector<G> games;
@@ -33,21 +31,6 @@ struct Scenario {
 constexpr bool T = true, F = false;
 using FD = FlashDecision;
 using SD = SoundDecision;
-
-GameList makeList(const std::vector<G>& games)
-{
-    GameList list;
-    for (const G& g : games) {
-        auto record = std::make_unique<GameRecord>();
-        record->gameId = g.id;
-        record->link = std::string("/jeu.php?id=") + g.id;
-        record->gameType = "Chess";
-        record->myTurn = g.myTurn;
-        record->players.push_back(makePlayerRecord("ann", "p1", false));
-        list.push_back(std::move(record));
-    }
-    return list;
-}
 
 const char* flashName(FD d) { return d == FD::Start ? "Start" : d == FD::Stop ? "Stop" : "Leave"; }
 
@@ -186,7 +169,7 @@ TEST(MergeGames, DecidesWhatToTellTheUserOverSequencesOfDeliveries)
         int step = 0;
         for (const Delivery& d : s.deliveries) {
             ++step;
-            GameList delivered = makeList(d.games);
+            GameList delivered = gameList(d.games);
             const MergeOutcome out =
                 mergeGameList(current, delivered, s.notifyIcon, s.notifySound, s.soundFile);
             EXPECT_EQ(out.waiting, d.waiting) << s.name << ", delivery " << step;
@@ -204,10 +187,10 @@ TEST(MergeGames, DecidesWhatToTellTheUserOverSequencesOfDeliveries)
 
 TEST(MergeGames, CurrentListBecomesMarkedDeepCopiesInPageOrder)
 {
-    GameList current = makeList({{"5", T}, {"6", F}});
+    GameList current = gameList({{"5", T}, {"6", F}});
     for (auto& g : current) g->notified = true;
 
-    GameList delivered = makeList({{"9", F}, {"6", T}, {"5", T}, {"", F}});
+    GameList delivered = gameList({{"9", F}, {"6", T}, {"5", T}, {"", F}});
     delivered[1]->players.push_back(makePlayerRecord("bob", "p2", true));
     mergeGameList(current, delivered, true, true, "");
 
@@ -232,7 +215,7 @@ TEST(MergeGames, CurrentListBecomesMarkedDeepCopiesInPageOrder)
     EXPECT_EQ(current[1]->players[1]->name, "bob");
     EXPECT_EQ(current[1]->players[1]->playerId, "p2");
     EXPECT_TRUE(current[1]->players[1]->emphasised);
-    EXPECT_EQ(current[1]->link, "/jeu.php?id=6");
+    EXPECT_EQ(current[1]->link, "jeu.php?id=6");
     EXPECT_EQ(current[1]->gameType, "Chess");
     clearGameList(current);
 }

@@ -1,23 +1,35 @@
-// A delivered game list on the UI thread, through the program's own window procedure:
-// the waiting count, the flash timer and the sound (its calls recorded, none played),
-// with the settings as the user left them.
+// The program's own window procedure on the UI thread: a delivered game list (the waiting
+// count, the flash timer and the sound, its calls recorded, none played), and what each
+// request of the user through the icon and the menu does, with the settings as the user
+// left them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/globals.h"
+#include "app/links.h"
 #include "app/wndproc.h"
 #include "games/merge.h"
 #include "poller/poller.h"
-#include "settings/settings.h"
+#include "poller/running.h"
+#include "res/resource.h"
+#include "settings/settings_win.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/game_lists.h"
 #include "tests/support/hidden_main_window.h"
 #include "tests/support/play_sound_recorder.h"
+#include "tests/support/shell_execute_recorder.h"
+#include "tests/support/shell_notify_recorder.h"
+#include "tests/support/stored_value.h"
+#include "tests/support/timer_recorder.h"
 
 namespace {
 
@@ -26,7 +38,13 @@ protected:
     static void SetUpTestSuite()
     {
         appInstance = GetModuleHandleA(nullptr);
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        InitializeCriticalSection(&settingsLock);
+        loadIconsAsStartupDoes();
+        prepareFlash();
         createHiddenMainWindow("WC_MergeTest", mainWindowProc);
+        shellExecutePassing = false;  // no browser starts
     }
     static void TearDownTestSuite()
     {
@@ -38,36 +56,20 @@ protected:
         clearGameList(currentGames);
         waitingCount = 0;
         KillTimer(mainWindow, FLASH_TIMER);
-        drainTimer();
         std::memset(&Settings, 0, sizeof Settings);
         Settings.notifyIcon = true;
         Settings.notifySound = false;
     }
-    static void drainTimer()
-    {
-        MSG msg;
-        while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-        }
-    }
 };
 
-GameList gamesOf(const std::vector<std::pair<const char*, bool>>& games)
-{
-    GameList list;
-    for (const auto& g : games) {
-        auto record = std::make_unique<GameRecord>();
-        record->gameId = g.first;
-        record->myTurn = g.second;
-        list.push_back(std::move(record));
-    }
-    return list;
-}
+// The period of the flash timer on mainWindow, 0 when it does not run.
+UINT flashPeriod() { return runningTimerPeriod(mainWindow, FLASH_TIMER); }
 
 // Delivers a list the way the poller does: sent to mainWindow, then the poller's own
 // clean-up.
-void deliver(const std::vector<std::pair<const char*, bool>>& games)
+void deliver(const std::vector<GameSketch>& games)
 {
-    GameList list = gamesOf(games);
+    GameList list = gameList(games);
     SendMessageA(mainWindow, WM_GAMELIST, 0, reinterpret_cast<LPARAM>(&list));
     clearGameList(list);
 }
@@ -77,24 +79,22 @@ TEST_F(Merge, NewlyWaitingGamesStartTheFlashAndNoWaitingGameStopsIt)
     deliver({{"1", true}, {"2", false}});
     EXPECT_EQ(waitingCount, 1);
     ASSERT_EQ(currentGames.size(), 2u);
-    EXPECT_TRUE(flashTimerTicksWithin(2000)) << "the flash runs";
+    EXPECT_EQ(flashPeriod(), FLASH_PERIOD_MS) << "the flash runs";
 
     deliver({{"1", false}, {"2", false}});
     EXPECT_EQ(waitingCount, 0);
-    drainTimer();
-    EXPECT_FALSE(flashTimerTicksWithin(4 * FLASH_PERIOD_MS)) << "the flash stopped";
+    EXPECT_EQ(flashPeriod(), 0u) << "the flash stopped";
 }
 
 TEST_F(Merge, TheSameWaitingGamesLeaveAStoppedFlashStopped)
 {
     deliver({{"1", true}});
-    ASSERT_TRUE(flashTimerTicksWithin(2000));
+    ASSERT_EQ(flashPeriod(), FLASH_PERIOD_MS);
     // The user double-clicks the icon: the flash stops, the game still waits.
     stopFlashing();
-    drainTimer();
     deliver({{"1", true}});
     EXPECT_EQ(waitingCount, 1);
-    EXPECT_FALSE(flashTimerTicksWithin(4 * FLASH_PERIOD_MS));
+    EXPECT_EQ(flashPeriod(), 0u);
 }
 
 TEST_F(Merge, IconFlashingOffNeverStartsTheTimer)
@@ -102,7 +102,7 @@ TEST_F(Merge, IconFlashingOffNeverStartsTheTimer)
     Settings.notifyIcon = false;
     deliver({{"1", true}, {"2", true}});
     EXPECT_EQ(waitingCount, 2);
-    EXPECT_FALSE(flashTimerTicksWithin(4 * FLASH_PERIOD_MS));
+    EXPECT_EQ(flashPeriod(), 0u);
 }
 
 TEST_F(Merge, ANewlyWaitingGamePlaysTheSoundOnceAsTheSettingsSay)
@@ -146,6 +146,82 @@ TEST_F(Merge, ANullDeliveryChangesNothing)
     SendMessageA(mainWindow, WM_GAMELIST, 0, 0);
     EXPECT_EQ(waitingCount, 1);
     EXPECT_EQ(currentGames.size(), 1u);
+}
+
+// Each request through the window procedure, as the user sees its answer: in the tray
+// (its last Shell_NotifyIconA call), the pages the shell is asked to open, the game list,
+// the flash timer and, at Exit, the registry. The rows run in order on the same window,
+// with games 7 and 8 waiting from the first row on; Exit goes last.
+TEST_F(Merge, EachRequestOfTheIconTheMenuAndThePollerDoesWhatTheUserSees)
+{
+    constexpr DWORD ANY = ~0u;  // the tray's last call is not checked
+    GameList delivered = gameList({{"7", true}, {"8", true}, {"9", false}});
+    std::strcpy(Settings.userName, "ann");
+    trayAdd();
+    const struct {
+        const char* what;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        bool flashing;  // before the request
+        bool opensList;
+        bool flashingAfter;
+        std::string url;  // the page opened, if any
+        DWORD trayCall;
+        std::string tip;
+    } rows[] = {
+        {"a delivery rewrites the tooltip", WM_GAMELIST, 0, reinterpret_cast<LPARAM>(&delivered),
+         false, false, true, "", NIM_MODIFY, "Turnbell - 2 games waiting"},
+        {"Home page", WM_COMMAND, ID_HOMEPAGE, 0, false, false, false, homepageUrl(), ANY, ""},
+        {"Visit site", WM_COMMAND, ID_VISITSITE, 0, false, false, false, siteMainPageUrl(), ANY,
+         ""},
+        {"Play now opens the first waiting game", WM_COMMAND, ID_PLAYNOW, 0, false, false, false,
+         gameLinkUrl("jeu.php?id=7"), ANY, ""},
+        {"Show game list... leaves the flash on", WM_COMMAND, ID_SHOWGAMES, 0, true, true, true, "",
+         ANY, ""},
+        {"a double-click stops the flash", WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK, true, true,
+         false, "", ANY, ""},
+        {"a right double-click stops it too", WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDBLCLK, true,
+         true, false, "", ANY, ""},
+        {"Exit removes the icon and saves", WM_COMMAND, ID_EXIT, 0, false, false, false, "",
+         NIM_DELETE, ""},
+    };
+    for (const auto& row : rows) {
+        row.flashing ? startFlashing() : stopFlashing();
+        RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY);
+        shellNotifyCalls.clear();
+        shellExecuteCalls.clear();
+        const auto request = [&] {
+            SendMessageA(mainWindow, row.message, row.wParam, row.lParam);
+            return INT_PTR{0};
+        };
+        if (row.opensList)
+            runDialog(request, {{dialogWithCaption("Games"), [](HWND list) {
+                                     pressKey(GetDlgItem(list, IDC_GAMELIST), VK_ESCAPE);
+                                 }}});
+        else
+            request();
+        EXPECT_EQ(flashPeriod() != 0, row.flashingAfter) << row.what;
+        EXPECT_EQ(shellExecuteCalls.size(), row.url.empty() ? 0u : 1u) << row.what;
+        if (!row.url.empty() && !shellExecuteCalls.empty()) {
+            EXPECT_EQ(shellExecuteCalls[0].file, row.url) << row.what;
+        }
+        if (row.trayCall != ANY) {
+            ASSERT_FALSE(shellNotifyCalls.empty()) << row.what;
+            EXPECT_EQ(shellNotifyCalls.back().message, row.trayCall) << row.what;
+            EXPECT_EQ(std::string(shellNotifyCalls.back().data.szTip), row.tip) << row.what;
+        }
+        if (row.wParam == ID_EXIT) {
+            EXPECT_EQ(queryValue("UserName").text(), "ann") << row.what;
+            EXPECT_FALSE(IsWindow(mainWindow)) << row.what;
+        }
+    }
+    clearGameList(delivered);
+    // What Exit leaves for the program's message loop, and a window for the suite's end.
+    MSG quit;
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    pollerRunning = true;
+    createHiddenMainWindow("WC_MergeTest", mainWindowProc);
 }
 
 }  // namespace

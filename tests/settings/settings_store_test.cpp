@@ -13,6 +13,7 @@
 
 #include "poller/poller.h"
 #include "tests/support/read_file.h"
+#include "tests/support/stored_value.h"
 
 namespace {
 
@@ -28,31 +29,6 @@ void writeFile(const std::string& path, const std::string& bytes)
 bool fileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A value as stored, read back with the registry API.
-struct StoredValue {
-    bool present = false;
-    DWORD type = REG_NONE;
-    std::string data;
-};
-
-StoredValue queryValue(const char* name)
-{
-    StoredValue value;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return value;
-    }
-    char data[1024];
-    DWORD size = sizeof data;
-    if (RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
-        ERROR_SUCCESS) {
-        value.present = true;
-        value.data.assign(data, size);
-    }
-    RegCloseKey(key);
-    return value;
 }
 
 void storeValue(const char* name, DWORD type, const std::string& data)

@@ -15,6 +15,7 @@
 #include "tray/tray.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/hidden_main_window.h"
+#include "tests/support/stored_value.h"
 
 namespace {
 
@@ -63,27 +64,8 @@ Values shown(HWND dialog)
 // The four values as the last save left them in the registry.
 Values savedInRegistry()
 {
-    char text[USER_NAME_SIZE] = {};
-    DWORD size = sizeof text;
-    DWORD flag = 2;
-    DWORD flagSize = sizeof flag;
-    Values v = {};
-    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "UserName", RRF_RT_REG_SZ, nullptr, text,
-                 &size);
-    v.userName = text;
-    size = sizeof text;
-    text[0] = '\0';
-    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "SoundFile", RRF_RT_REG_SZ, nullptr,
-                 text, &size);
-    v.soundFile = text;
-    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "NotifyIcon", RRF_RT_REG_DWORD, nullptr,
-                 &flag, &flagSize);
-    v.notifyIcon = flag == 1;
-    flag = 2;
-    RegGetValueA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, "NotifySound", RRF_RT_REG_DWORD, nullptr,
-                 &flag, &flagSize);
-    v.notifySound = flag == 1;
-    return v;
+    return {queryValue("UserName").text(), queryValue("NotifyIcon").number() == 1,
+            queryValue("NotifySound").number() == 1, queryValue("SoundFile").text()};
 }
 
 // Types into the controls the way the user's edits end up in them; check boxes are

@@ -2,6 +2,7 @@
 #include "tests/support/import_slot.h"
 
 std::vector<ShellExecuteCall> shellExecuteCalls;
+bool shellExecutePassing = true;
 
 namespace {
 
@@ -19,6 +20,7 @@ HINSTANCE WINAPI recordShellExecute(HWND window, LPCSTR verb, LPCSTR file, LPCST
         reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "ShellExecuteA")));
     shellExecuteCalls.push_back(
         {window, textOf(verb), textOf(file), textOf(parameters), textOf(directory), show});
+    if (!shellExecutePassing) return reinterpret_cast<HINSTANCE>(42);
     return shell(window, verb, file, parameters, directory, show);
 }
 

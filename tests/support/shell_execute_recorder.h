@@ -19,5 +19,7 @@ struct ShellExecuteCall {
     int show;
 };
 
-// The calls so far, oldest first.
+// The calls so far, oldest first. While passing is off, the shell is not asked and the
+// call is answered as a started one.
 extern std::vector<ShellExecuteCall> shellExecuteCalls;
+extern bool shellExecutePassing;
