@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "app/globals.h"
@@ -15,6 +16,7 @@
 #include "tray/tray.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/hidden_main_window.h"
+#include "tests/support/play_sound_recorder.h"
 #include "tests/support/stored_value.h"
 
 namespace {
@@ -116,55 +118,63 @@ protected:
     }
 };
 
-TEST_F(SettingsDialog, OkStoresTheEditedControls)
+// Every way the dialog goes, after the user's edits: OK and Enter store them, the three
+// others keep the settings as they were; each saves what it leaves and wakes the poller,
+// so that a poll with the new name follows at once. Preview plays what the edit box
+// holds as it stands, confirmed or not, and stores nothing.
+TEST_F(SettingsDialog, EachWayToCloseStoresOrKeepsTheEditsAndAlwaysSavesAndWakes)
 {
-    Values before = {};
-    const INT_PTR result =
-        run({{dialogWithCaption(CAPTION),
-              [&](HWND dialog) {
-                  before = shown(dialog);
-                  edit(dialog, " bob ", "C:\\sounds\\ding.wav");
-                  clickButton(dialog, IDC_FLASHICON);
-                  clickButton(dialog, IDC_PLAYSOUND);
-              }},
-             {dialogWithCaption(CAPTION), [](HWND dialog) { clickButton(dialog, IDOK); }}});
-    EXPECT_EQ(before, START);
-    EXPECT_EQ(result, IDOK);
     // The name is kept exactly as typed, blanks included.
-    EXPECT_EQ(stored(), (Values{" bob ", false, true, "C:\\sounds\\ding.wav"}));
-}
-
-// However the dialog goes, the settings are saved and the poller woken, as after OK:
-// the values saved are the ones from before the edits.
-TEST_F(SettingsDialog, CancelEscapeAndCaptionCloseKeepTheSettingsAndStillSaveAndWake)
-{
-    int way = 0;
-    for (const auto& close : closingWithoutOk(IDC_USERNAME)) {
-        SCOPED_TRACE(way++);
+    const Values edited = {" bob ", false, true, "C:\\sounds\\ding.wav"};
+    const auto closing = closingWithoutOk(IDC_USERNAME);
+    const struct {
+        const char* what;
+        std::function<void(HWND)> close;
+        INT_PTR result;
+        bool stores;
+        bool previews;
+    } rows[] = {
+        {"OK", [](HWND dialog) { clickButton(dialog, IDOK); }, IDOK, true, false},
+        {"Enter in the user name",
+         [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN); }, IDOK, true,
+         false},
+        {"Cancel", closing[0], IDCANCEL, false, false},
+        {"Escape", closing[1], IDCANCEL, false, false},
+        {"the caption's close button", closing[2], IDCANCEL, false, false},
+        {"Preview, then Cancel",
+         [](HWND dialog) {
+             clickButton(dialog, IDC_PREVIEW);
+             clickButton(dialog, IDCANCEL);
+         },
+         IDCANCEL, false, true},
+    };
+    for (const auto& row : rows) {
         RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY);
         ResetEvent(wakeEvent);
+        store(START);
+        playSoundCalls.clear();
+        Values before = {};
         const INT_PTR result = run({{dialogWithCaption(CAPTION),
                                      [&](HWND dialog) {
-                                         edit(dialog, "mallory", "");
+                                         before = shown(dialog);
+                                         edit(dialog, edited.userName, edited.soundFile);
                                          clickButton(dialog, IDC_FLASHICON);
                                          clickButton(dialog, IDC_PLAYSOUND);
                                      }},
-                                    {dialogWithCaption(CAPTION), close}});
-        EXPECT_EQ(result, IDCANCEL);
-        EXPECT_EQ(stored(), START);
-        EXPECT_EQ(savedInRegistry(), START);
-        EXPECT_EQ(WaitForSingleObject(wakeEvent, 0), WAIT_OBJECT_0);
+                                    {dialogWithCaption(CAPTION), row.close}});
+        EXPECT_EQ(before, START) << row.what;
+        EXPECT_EQ(result, row.result) << row.what;
+        EXPECT_EQ(stored(), row.stores ? edited : START) << row.what;
+        EXPECT_EQ(savedInRegistry(), stored()) << row.what;
+        EXPECT_EQ(WaitForSingleObject(wakeEvent, 0), WAIT_OBJECT_0) << row.what;
+        ASSERT_EQ(playSoundCalls.size(), row.previews ? 1u : 0u) << row.what;
+        if (row.previews) {
+            EXPECT_EQ(playSoundCalls[0].name, edited.soundFile) << row.what;
+            EXPECT_EQ(playSoundCalls[0].module, nullptr) << row.what;
+            EXPECT_EQ(playSoundCalls[0].flags, 0x20001u)
+                << row.what << ": SND_FILENAME | SND_ASYNC";
+        }
     }
-}
-
-TEST_F(SettingsDialog, EnterInTheUserNameConfirmsLikeOk)
-{
-    const INT_PTR result = run({{dialogWithCaption(CAPTION), [](HWND dialog) {
-                                     edit(dialog, "carol", "x.wav");
-                                     pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN);
-                                 }}});
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(stored(), (Values{"carol", true, false, "x.wav"}));
 }
 
 TEST_F(SettingsDialog, UntickedFlashStaysOffWhenTickedAgainAndCancelled)
