@@ -7,12 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "poller/encode.h"
 #include "poller/running.h"
+#include "tests/support/allocation_hooks.h"
 
 namespace {
 
@@ -76,15 +76,22 @@ std::string readTestPage(const char* name)
     return text;
 }
 
-// Every operator new of this program counts here while armed, so that a test can stop
-// the poller at an exact allocation inside a parse and then tell which allocation made
-// each record it got back.
+// Every block of this program's operator new counts here while armed, so that a test can
+// stop the poller at an exact allocation inside a parse and then tell which allocation
+// made each record it got back.
 namespace allocations {
 bool armed = false;
 std::size_t count = 0;   // allocations since arming
 std::size_t stopAt = 0;  // the allocation, counted from 1, that clears pollerRunning
 constexpr std::size_t capacity = 1 << 15;
 const void* made[capacity];  // made[i] is the address of allocation i + 1
+
+void record(const void* p)
+{
+    if (!armed) return;
+    if (count < capacity) made[count] = p;
+    if (++count == stopAt) pollerRunning = false;
+}
 
 // Whether p came from an allocation after the one that stopped the poller. A record
 // still alive holds its address, so no later allocation can have returned it again.
@@ -95,42 +102,6 @@ bool madeAfterTheStop(const void* p)
     return false;
 }
 }  // namespace allocations
-
-void* allocate(std::size_t size) noexcept
-{
-    void* p = std::malloc(size ? size : 1);
-    if (p && allocations::armed) {
-        if (allocations::count < allocations::capacity) allocations::made[allocations::count] = p;
-        if (++allocations::count == allocations::stopAt) pollerRunning = false;
-    }
-    return p;
-}
-
-// Kept out of line, so that the compiler never pairs a free() with an operator new.
-[[gnu::noinline]] void release(void* p) noexcept { std::free(p); }
-
-}  // namespace
-
-void* operator new(std::size_t size)
-{
-    if (void* p = allocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size)
-{
-    if (void* p = allocate(size)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
-
-namespace {
 
 // Clears pollerRunning for one test and sets it again afterwards, whatever happens.
 struct PollerStopped {
@@ -446,6 +417,7 @@ TEST(SearchPage, StopDuringTheParseKeepsAPrefixOfTheGames)
         allocations::count = 0;
         allocations::stopAt = stopAt;
         allocations::armed = true;
+        onAllocation = allocations::record;
         parseSearchPage(reply.get(), static_cast<int>(page.size()), games, "ann");
         allocations::armed = false;
         const bool stopped = !pollerRunning;

@@ -1,43 +1,18 @@
 // One poll cycle at a time, run on the test's own thread against the real test site;
 // the receiving window belongs to the same thread, so a delivery is a direct call. The
-// program counts its live heap blocks to show that a cycle leaves none behind: not the
-// delivered list, not its records, not the encoded name, on any path.
+// program counts its live heap blocks (tests/support/allocation_hooks.h) to show that a
+// cycle leaves none behind: not the delivered list, not its records, not the encoded
+// name, on any path.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "poller/poller.h"
 #include "poller/poller_internal.h"
 #include "poller/running.h"
 #include "poller_test_support.h"
+#include "tests/support/allocation_hooks.h"
 #include "settings/settings_win.h"
-
-namespace {
-std::atomic<long> liveBlocks{0};
-}
-
-void* operator new(std::size_t size)
-{
-    void* block = std::malloc(size ? size : 1);
-    if (!block) {
-        throw std::bad_alloc();
-    }
-    ++liveBlocks;
-    return block;
-}
-
-void operator delete(void* block) noexcept
-{
-    if (block) {
-        --liveBlocks;
-        std::free(block);
-    }
-}
-
-void operator delete(void* block, std::size_t) noexcept { operator delete(block); }
 
 namespace {
 

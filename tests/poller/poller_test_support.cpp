@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
-
 #include "app/globals.h"
 #include "poller/poller.h"
 #include "poller/poller_internal.h"
@@ -74,29 +71,4 @@ HWND createReceiverWindow()
     mainWindow = CreateWindowExA(0, windowClass.lpszClassName, "receiver", WS_POPUP, 0, 0, 0, 0,
                                  nullptr, nullptr, windowClass.hInstance, nullptr);
     return mainWindow;
-}
-
-bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    const double deadline = nowMs() + timeoutMs;
-    for (;;) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        if (condition()) {
-            return true;
-        }
-        if (nowMs() >= deadline) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-double nowMs()
-{
-    using namespace std::chrono;
-    return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
 }

@@ -1,6 +1,6 @@
-// Shared pieces of the poller tests: a real window standing in for mainWindow, and a
-// wait that keeps the window's messages flowing. The test site is reached through
-// tests/support/testsite_client.h.
+// Shared pieces of the poller tests: a real window standing in for mainWindow; the wait
+// that keeps its messages flowing is tests/support/wait_until.h, and the test site is
+// reached through tests/support/testsite_client.h.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 
 #include "games/records.h"
 #include "tests/support/testsite_client.h"
+#include "tests/support/wait_until.h"
 
 // A page with three games in two sections. Game 101 waits for "Ann Lee": its bold marker
 // holds the name as the request carries it ("Ann+Lee"). Game 203 has no players.
@@ -36,10 +37,3 @@ HWND createReceiverWindow();
 extern int deliveryCount;
 extern std::string deliveredSummary;
 extern std::function<void(GameList&)> onDelivery;
-
-// Handles this thread's messages until condition() holds or timeoutMs have passed.
-// Returns whether the condition held.
-bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
-
-// Milliseconds since some fixed point, for measuring.
-double nowMs();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "app/wndproc.h"
@@ -18,11 +19,14 @@
 #include "poller_test_support.h"
 #include "settings/settings_win.h"
 #include "tests/support/hidden_main_window.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/timer_recorder.h"
 
 namespace {
 
-// How long the checks for an absent request wait for it.
-constexpr DWORD QUIET_MS = 3000;
+// How long the checks for an absent request wait for it: a request that should not come
+// would follow at once, as the prompt polls below do, well within it.
+constexpr DWORD QUIET_MS = 1000;
 // The longest wait for a poll that should follow at once rather than a minute later.
 constexpr DWORD PROMPT_POLL_MS = 20000;
 // The longest stop that ends the thread at once rather than giving up on it after 10 s.
@@ -35,11 +39,8 @@ protected:
         preparePollCycles();
         wakeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         // Saves go to a settings file in a scratch folder of this program's own.
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        folder = std::string(temp) + "turnbell-poller-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder.c_str(), nullptr);
-        ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+        folder.emplace("poller");
+        ASSERT_TRUE(SetCurrentDirectoryA(folder->path.c_str()));
         Settings.useIniFile = true;
         lstrcpyA(Settings.soundFile, DEFAULT_SOUND_FILE);
     }
@@ -47,8 +48,7 @@ protected:
     static void TearDownTestSuite()
     {
         SetCurrentDirectoryA("C:\\");
-        DeleteFileA((folder + "\\Turnbell.ini").c_str());
-        RemoveDirectoryA(folder.c_str());
+        folder.reset();
     }
 
     void SetUp() override
@@ -100,10 +100,10 @@ protected:
         return nowMs() - start;
     }
 
-    static std::string folder;
+    static std::optional<ScratchFolder> folder;
 };
 
-std::string PollerThread::folder;
+std::optional<ScratchFolder> PollerThread::folder;
 
 TEST_F(PollerThread, ASaveDuringACycleYieldsExactlyOneMoreCycle)
 {
@@ -139,58 +139,51 @@ TEST_F(PollerThread, AnEmptyNamePollsNothingUntilANameIsSaved)
     std::printf("[ measured ] save to delivery: %.0f ms\n", toDelivery);
 }
 
-TEST_F(PollerThread, AStopDuringAStalledFetchEndsTheThreadWhenTheFetchGivesUp)
+// A stop while the thread is blocked ends it once what blocks it returns, never when the
+// stop gives up on it (10 s): nothing interrupts a blocked request.
+TEST_F(PollerThread, AStopEndsTheThreadOnceWhatBlocksItReturns)
 {
-    // The site never answers; the fetch gives up after its 1500 ms receive time-out.
-    aimPollerAtTestSite(1500);
-    setScenario(R"({"default": {"silent": true}})");
-    const double started = nowMs();
-    startThread();
-    ASSERT_TRUE(waitUntil([] { return requestCount() == 1; }, 5000));
-    const double stopMs = timedStop();
-    const double runMs = nowMs() - started;
-    EXPECT_TRUE(threadHasEnded());
-    // Nothing interrupts the blocked request: the thread ends when the fetch returns, a
-    // time-out after the request went out, and not when the stop gives up on it.
-    EXPECT_GT(runMs, 1400);
-    EXPECT_LT(runMs, 1500 + PROMPT_STOP_MS);
-    EXPECT_EQ(requestCount(), 1);
-    EXPECT_EQ(deliveryCount, 0);
-    std::printf("[ measured ] stalled fetch (1500 ms time-out): thread ran %.0f ms, stop %.0f ms\n",
-                runMs, stopMs);
-}
-
-TEST_F(PollerThread, AStopWhileReadingEndsTheThreadAfterTheReadInProgress)
-{
-    // 100 000 bytes at 1000 every 0.4 s would take 40 s to arrive.
-    aimPollerAtTestSite(5000);
-    setScenario(
-        R"({"default": {"body": "bytes", "size": 100000, "drip": {"bytes": 1000, "interval": 0.4}}})");
-    startThread();
-    ASSERT_TRUE(waitUntil([] { return requestCount() == 1; }, 5000));
-    const double stopMs = timedStop();
-    EXPECT_TRUE(threadHasEnded());
-    EXPECT_LT(stopMs, PROMPT_STOP_MS);
-    EXPECT_EQ(requestCount(), 1);
-    EXPECT_EQ(deliveryCount, 0);
-    std::printf("[ measured ] stop while reading (0.4 s between chunks): %.0f ms\n", stopMs);
-}
-
-TEST_F(PollerThread, AStopWhileADeliveryIsPendingLetsItThroughAndEndsAtOnce)
-{
-    setScenario(THREE_GAMES_SCENARIO);
-    startThread();
-    // The poller blocks in SendMessageA until the stop lets the delivery through.
-    ASSERT_TRUE(deliveryPending());
-    ASSERT_EQ(deliveryCount, 0);
-
-    const double stopMs = timedStop();
-    EXPECT_TRUE(threadHasEnded());
-    EXPECT_LT(stopMs, PROMPT_STOP_MS);
-    EXPECT_EQ(deliveryCount, 1);  // the stop's wait let the delivery through
-    EXPECT_EQ(deliveredSummary, THREE_GAMES_SUMMARY);
-    EXPECT_EQ(requestCount(), 1);
-    std::printf("[ measured ] stop with a delivery pending: %.0f ms\n", stopMs);
+    const struct {
+        const char* what;
+        DWORD receiveTimeoutMs;
+        std::string scenario;
+        bool delivering;  // stopped while the delivery waits for this thread's window
+        double runMs;     // the thread runs at least this long from its start
+        int deliveries;
+    } rows[] = {
+        // The site never answers: the fetch gives up after its receive time-out.
+        {"during a stalled fetch (1500 ms time-out)", 1500, R"({"default": {"silent": true}})",
+         false, 1400, 0},
+        // 100 000 bytes at 1000 every 0.4 s would take 40 s to arrive.
+        {"while reading (0.4 s between chunks)", 5000,
+         R"({"default": {"body": "bytes", "size": 100000, "drip": {"bytes": 1000, "interval": 0.4}}})",
+         false, 0, 0},
+        // The poller blocks in SendMessageA until the stop's wait lets the delivery through.
+        {"with a delivery pending", 1500, THREE_GAMES_SCENARIO, true, 0, 1},
+    };
+    for (const auto& row : rows) {
+        aimPollerAtTestSite(row.receiveTimeoutMs);
+        setScenario(row.scenario);
+        deliveryCount = 0;
+        deliveredSummary.clear();
+        const double started = nowMs();
+        startThread();
+        ASSERT_TRUE(row.delivering ? deliveryPending()
+                                   : waitUntil([] { return requestCount() == 1; }, 5000))
+            << row.what;
+        ASSERT_EQ(deliveryCount, 0) << row.what;
+        const double stopMs = timedStop();
+        EXPECT_TRUE(threadHasEnded()) << row.what;
+        EXPECT_GT(nowMs() - started, row.runMs) << row.what;
+        EXPECT_LT(stopMs, row.runMs + PROMPT_STOP_MS) << row.what;
+        EXPECT_EQ(requestCount(), 1) << row.what;
+        EXPECT_EQ(deliveryCount, row.deliveries) << row.what;
+        EXPECT_EQ(deliveredSummary, row.deliveries ? THREE_GAMES_SUMMARY : "") << row.what;
+        std::printf("[ measured ] stop %s: %.0f ms\n", row.what, stopMs);
+        CloseHandle(pollerThread);
+        pollerThread = nullptr;
+        pollerRunning = true;
+    }
 }
 
 TEST_F(PollerThread, AListDeliveredDuringTheStopIsNotMerged)
@@ -212,7 +205,7 @@ TEST_F(PollerThread, AListDeliveredDuringTheStopIsNotMerged)
     EXPECT_TRUE(threadHasEnded());
     EXPECT_TRUE(currentGames.empty());
     EXPECT_EQ(waitingCount, 0);
-    EXPECT_FALSE(flashTimerTicksWithin(3 * FLASH_PERIOD_MS));
+    EXPECT_EQ(runningTimerPeriod(mainWindow, FLASH_TIMER), 0u) << "the flash never started";
     mainWindow = receiver;  // the window stays: destroying it would stop the poller again
 }
 

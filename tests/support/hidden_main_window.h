@@ -1,6 +1,5 @@
 // Shared by the tests of the tray, the merge, the dialogs and a long run: the hidden
-// window that stands in for the program's mainWindow, the icons as startup loads them,
-// and a wait for the flash timer's ticks on that window.
+// window that stands in for the program's mainWindow, and the icons as startup loads them.
 #pragma once
 
 #include <windows.h>
@@ -38,18 +37,4 @@ inline void createHiddenMainWindow(const char* className, WNDPROC procedure = De
     RegisterClassExA(&wc);
     mainWindow = CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  appInstance, nullptr);
-}
-
-// True when a FLASH_TIMER tick for mainWindow arrives within the given time.
-inline bool flashTimerTicksWithin(DWORD milliseconds)
-{
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG msg;
-        while (PeekMessageA(&msg, mainWindow, WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            if (msg.wParam == FLASH_TIMER) return true;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_TIMER);
-    }
-    return false;
 }
