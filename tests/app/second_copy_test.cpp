@@ -17,6 +17,7 @@
 #include "res/resource.h"
 #include "tests/support/read_file.h"
 #include "tests/support/stored_value.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -50,14 +51,7 @@ int mainWindows()
 
 bool waitForWindows(int count, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    while (mainWindows() != count) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(50);
-    }
-    return true;
+    return waitUntil([count] { return mainWindows() == count; }, timeoutMs);
 }
 
 // A site that takes every request and never answers, as the copies reach it: their
@@ -218,12 +212,10 @@ TEST_F(Copies, ACopyStartedRightAfterExitRunsWhileAPollHangs)
     const HWND window = FindWindowA("WC_Turnbell_Main", nullptr);
 
     ASSERT_TRUE(PostMessageA(window, WM_COMMAND, ID_EXIT, 0));
-    // Its save fills the file with all four settings.
-    const DWORD exited = GetTickCount();
-    while (readFile(settings).find("NotifySound=") == std::string::npos &&
-           GetTickCount() - exited < 5000) {
-        Sleep(20);
-    }
+    // Its save at Exit fills the file with all four settings, while its poll still hangs.
+    EXPECT_TRUE(waitUntil(
+        [&] { return readFile(settings).find("NotifySound=") != std::string::npos; }, 5000))
+        << "nothing saved at Exit: " << readFile(settings);
     const HANDLE second = start(folder);
     ASSERT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT))
         << "the first copy did not wait for its poll";
