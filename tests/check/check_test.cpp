@@ -10,37 +10,29 @@
 #include "tests/support/read_file.h"
 #include "check/console_text_win.h"
 #include "tests/support/run_program.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/testsite_client.h"
 
 namespace {
 
-// Ann Lee's game 101 waits for her; 102 waits for Bob.
-const char GAMES[] = R"({"sections": [{"type": "Ploc", "games": [
-    {"id": 101, "active": "Ann+Lee", "players": [{"id": 17, "name": "Ann Lee"}, {"id": 18, "name": "Bob"}]},
-    {"id": 102, "active": "Bob", "players": [{"id": 18, "name": "Bob"}]}]}]})";
+// Ann Lee's games; the same without the closing brace, for more members after them.
+const std::string GAMES = THREE_GAMES_SCENARIO;
+const std::string GAMES_OPEN = GAMES.substr(0, GAMES.size() - 1);
 
 class Check : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        folder = std::string(temp) + "turnbell-check-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder.c_str(), nullptr);
         site = "--site " + std::string(siteHost()) + ":" + std::to_string(sitePort()) + " ";
     }
-    void TearDown() override
-    {
-        DeleteFileA((folder + "\\Turnbell.ini").c_str());
-        DeleteFileA((folder + "\\reply.bin").c_str());
-        RemoveDirectoryA(folder.c_str());
-    }
+    void TearDown() override { DeleteFileA((folder + "\\reply.bin").c_str()); }
     void writeSettings(const std::string& userName)
     {
         std::ofstream(folder + "\\Turnbell.ini", std::ios::binary)
             << "[Turnbell]\r\nUsername=" << userName << "\r\n";
     }
-    std::string folder;
+    const ScratchFolder scratch{"check"};
+    const std::string& folder = scratch.path;
     std::string site;
 };
 
@@ -62,8 +54,8 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
          "no game found: the reply has 99 bytes, fewer than the 100 of the shortest page"},
         {"not the search page", R"({"default": {"body": "other"}})", "Ann", 6,
          "no game found: the reply is not the game search page"},
-        {"a search page without games",
-         std::string(GAMES, sizeof GAMES - 2) + R"(, "default": {"body": "nogames"}})", "Ann", 7,
+        {"a search page without games", GAMES_OPEN + R"(, "default": {"body": "nogames"}})", "Ann",
+         7,
          "no game found: the search page lists no games for this name (its game sections hold "
          "none)"},
         {"no server", GAMES, "--site 127.0.0.1:" + closed + " Ann", 3,
@@ -75,13 +67,13 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
         // under Wine as a POST without its body after a 307 too. Either way the site
         // there is asked for nobody, as a real site would be.
         {"sent on to another address that serves the games (307)",
-         std::string(GAMES, sizeof GAMES - 2) +
+         GAMES_OPEN +
              R"(, "responses": [{"status": 307, "headers": [["Location", "/moved/index.php?p=recherche"]]}]})",
          "\"Ann Lee\"", 6,
          "the site sent the request on to " + here +
              "/moved/index.php?p=recherche\r\nthe site answered: HTTP 200"},
         {"sent on to another address that serves the games (302)",
-         std::string(GAMES, sizeof GAMES - 2) +
+         GAMES_OPEN +
              R"(, "responses": [{"status": 302, "headers": [["Location", "/moved/index.php?p=recherche"]]}]})",
          "\"Ann Lee\"", 6,
          "no game found: the search was sent on to " + here +

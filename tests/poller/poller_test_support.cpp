@@ -7,13 +7,6 @@
 #include "poller/poller_internal.h"
 #include "settings/settings_win.h"
 
-const char THREE_GAMES_SCENARIO[] = R"({"sections": [
-  {"type": "Ploc", "games": [
-    {"id": 101, "active": "Ann+Lee",
-     "players": [{"id": 17, "name": "Ann Lee"}, {"id": 18, "name": "Bob"}]},
-    {"id": 102, "active": "Bob",
-     "players": [{"id": 18, "name": "Bob"}, {"id": 17, "name": "Ann Lee"}]}]},
-  {"type": "Quarto", "games": [{"id": 203, "active": "Eve", "players": []}]}]})";
 const char THREE_GAMES_SUMMARY[] = "Ploc|101|T|Ann Lee, Bob;Ploc|102|F|Bob, Ann Lee;Quarto|203|F|;";
 
 int deliveryCount;

@@ -13,10 +13,7 @@
 #include "tests/support/testsite_client.h"
 #include "tests/support/wait_until.h"
 
-// A page with three games in two sections. Game 101 waits for "Ann Lee": its bold marker
-// holds the name as the request carries it ("Ann+Lee"). Game 203 has no players.
-extern const char THREE_GAMES_SCENARIO[];
-// What the receiver records for that page (see deliveredSummary).
+// What the receiver records for THREE_GAMES_SCENARIO (see deliveredSummary).
 extern const char THREE_GAMES_SUMMARY[];
 
 // What startPoller sets up for a poll cycle, without the thread: the settings lock, the

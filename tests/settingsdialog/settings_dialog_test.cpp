@@ -17,6 +17,7 @@
 #include "tests/support/dialog_driver.h"
 #include "tests/support/hidden_main_window.h"
 #include "tests/support/play_sound_recorder.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/stored_value.h"
 
 namespace {
@@ -215,27 +216,19 @@ TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields)
 }
 
 // A real wave-named file, so that the open-file dialog (which insists the file
-// exists) accepts it.
-std::string tempFolder()
-{
-    char directory[MAX_PATH];
-    GetTempPathA(sizeof directory, directory);
-    return directory;
-}
+// exists) accepts it; by default in a folder of this program's own.
+const ScratchFolder soundFolder("dialog");
 
 class SoundFile {
 public:
-    explicit SoundFile(const std::string& directory = tempFolder())
+    explicit SoundFile(const std::string& directory = soundFolder.path + "\\")
     {
-        path = directory + "turnbell-dialog-" + std::to_string(GetCurrentProcessId()) + ".wav";
+        path = directory + "turnbell-dialog.wav";
         HANDLE file =
             CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written;
         WriteFile(file, "RIFF", 4, &written, nullptr);
         CloseHandle(file);
-        char full[MAX_PATH];
-        GetLongPathNameA(path.c_str(), full, sizeof full);
-        path = full;
     }
     ~SoundFile() { DeleteFileA(path.c_str()); }
     std::string path;
@@ -304,23 +297,13 @@ std::string currentFolder()
     return folder;
 }
 
-// A folder of the test's own under the temporary folder, removed with its Turnbell.ini.
-struct Folder {
-    explicit Folder(const std::string& name)
-        : path(tempFolder() + "turnbell-" + name + "-" + std::to_string(GetCurrentProcessId()))
+// A folder of the test's own, and its name as currentFolder gives it.
+struct Folder : ScratchFolder {
+    explicit Folder(const std::string& name) : ScratchFolder(name), lowered(path)
     {
-        CreateDirectoryA(path.c_str(), nullptr);
-        char full[MAX_PATH];
-        GetLongPathNameA(path.c_str(), full, sizeof full);
-        path = lowered = full;
         CharLowerA(&lowered[0]);
     }
-    ~Folder()
-    {
-        DeleteFileA((path + "\\Turnbell.ini").c_str());
-        RemoveDirectoryA(path.c_str());
-    }
-    std::string path, lowered;
+    std::string lowered;
 };
 
 // The user browses into another folder and picks a file there, or cancels there. The

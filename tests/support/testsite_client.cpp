@@ -26,6 +26,14 @@ std::string bodyOf(const std::string& message)
 
 }  // namespace
 
+const char THREE_GAMES_SCENARIO[] = R"({"sections": [
+  {"type": "Ploc", "games": [
+    {"id": 101, "active": "Ann+Lee",
+     "players": [{"id": 17, "name": "Ann Lee"}, {"id": 18, "name": "Bob"}]},
+    {"id": 102, "active": "Bob",
+     "players": [{"id": 18, "name": "Bob"}, {"id": 17, "name": "Ann Lee"}]}]},
+  {"type": "Quarto", "games": [{"id": 203, "active": "Eve", "players": []}]}]})";
+
 const char* siteHost()
 {
     const char* host = std::getenv("TURNBELL_TESTSITE_HOST");

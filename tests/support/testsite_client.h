@@ -21,5 +21,10 @@ int requestCount();
 std::string lastRequest();
 std::string lastRequestBody();
 
+// Ann Lee's page: three games in two sections. Game 101 waits for her: its bold marker
+// holds the name as the request carries it ("Ann+Lee"); 102 waits for Bob, and 203, of
+// another type, has no players.
+extern const char THREE_GAMES_SCENARIO[];
+
 // A loopback port that nothing listens on.
 INTERNET_PORT closedPort();
