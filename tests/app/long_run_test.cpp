@@ -1,4 +1,4 @@
-// Turnbell runs all day: the cycles of a day, repeated a few hundred times through the
+// Turnbell runs all day: the cycles of a day, repeated a hundred times through the
 // program's own window procedure, against the test site, leave nothing behind. Polls
 // that start and stop the flash, flash frames, saves, and the game list opened and
 // closed: the process's kernel handles, its windows, and its GDI and USER objects stay
@@ -122,7 +122,7 @@ TEST(LongRun, ADaysCyclesLeaveNoHandleWindowOrObjectBehind)
     for (int i = 0; i < 10; ++i) aDay();
     ASSERT_EQ(currentGames.size(), 3u) << "the polls delivered nothing";
     const Footprint before = footprint();
-    const int days = 200;
+    const int days = 100;
     const DWORD started = GetTickCount();
     for (int i = 0; i < days; ++i) aDay();
     const Footprint after = footprint();
@@ -133,7 +133,7 @@ TEST(LongRun, ADaysCyclesLeaveNoHandleWindowOrObjectBehind)
                 after.userObjects, static_cast<unsigned long>(before.privateBytes / 1024),
                 static_cast<unsigned long>(after.privateBytes / 1024));
     EXPECT_GT(before.handles, 0u);
-    // A leak of one handle or object a cycle would show as a couple of hundred.
+    // A leak of one handle or object a cycle would show as a hundred.
     EXPECT_LE(after.handles, before.handles + 5);
     EXPECT_EQ(after.windows, before.windows);
     if (before.gdiObjects + after.gdiObjects + before.userObjects + after.userObjects == 0) {
@@ -143,11 +143,11 @@ TEST(LongRun, ADaysCyclesLeaveNoHandleWindowOrObjectBehind)
         EXPECT_LE(after.gdiObjects, before.gdiObjects + 5);
         EXPECT_LE(after.userObjects, before.userObjects + 5);
     }
-    // Under Wine the cycles themselves leave 12 KB (i686) to 32 KB (x86_64). One object
-    // left behind by each game-list opening adds at least 200 KB: a 16 x 16 bitmap 212-252 KB
-    // (i686: 248 KB), a device context 364 KB, an icon or an image list 900 KB (a brush
-    // or a font, some 40 bytes each, does not show).
-    EXPECT_LE(after.privateBytes, before.privateBytes + 128 * 1024);
+    // Under Wine a hundred cycles leave no private memory (x86_64); one 16 x 16 bitmap left
+    // behind by each game-list opening adds 92-96 KB (two hundred cycles: the cycles 12-32
+    // KB, a bitmap 212-252 KB, a device context 364 KB, an icon or an image list 900 KB; a
+    // brush or a font, some 40 bytes each, does not show).
+    EXPECT_LE(after.privateBytes, before.privateBytes + 48 * 1024);
 }
 
 }  // namespace
