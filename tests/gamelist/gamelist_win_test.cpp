@@ -194,36 +194,36 @@ const std::vector<GameSketch> MIXED = {
     {"7", true, "Chess", {"hal"}},
 };
 
-TEST_F(GameListDialog, WaitingGamesFirstThenByTypeAndNumericId)
+TEST_F(GameListDialog, WaitingGamesFirstThenByTypeAndNumericIdUnderTheThreeColumns)
 {
-    setCurrentGames(MIXED);
-    std::vector<Row> rows;
-    std::vector<std::string> headers;
-    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
-              rows = readRows(GetDlgItem(dialog, IDC_GAMELIST));
-              headers = headerTexts(GetDlgItem(dialog, IDC_GAMELIST));
-              clickButton(dialog, IDCANCEL);
-          }}});
-    const std::vector<Row> expected = {
-        {"7", "Chess", "hal", 7}, {"40", "Zebra", "dan, eve, fay", 40}, {"", "Abc", "gus", 0},
-        {"9", "Chess", "cid", 9}, {"10", "Chess", "ann, bob", 10},      {"30", "chess", "", 30},
+    const struct {
+        const char* what;
+        std::vector<GameSketch> games;
+        std::vector<Row> rows;
+    } cases[] = {
+        {"mixed games",
+         MIXED,
+         {{"7", "Chess", "hal", 7},
+          {"40", "Zebra", "dan, eve, fay", 40},
+          {"", "Abc", "gus", 0},
+          {"9", "Chess", "cid", 9},
+          {"10", "Chess", "ann, bob", 10},
+          {"30", "chess", "", 30}}},
+        {"no games", {}, {}},
     };
-    EXPECT_EQ(rows, expected);
-    EXPECT_EQ(headers, (std::vector<std::string>{"Game ID/60", "Game Type/150", "Players/250"}));
-}
-
-TEST_F(GameListDialog, NoGamesShowsTheColumnsAndNoRows)
-{
-    setCurrentGames({});
-    std::vector<Row> rows = {{"x", "x", "x", 1}};
-    std::vector<std::string> headers;
-    run({{dialogWithCaption(GAMES), [&](HWND dialog) {
-              rows = readRows(GetDlgItem(dialog, IDC_GAMELIST));
-              headers = headerTexts(GetDlgItem(dialog, IDC_GAMELIST));
-              clickButton(dialog, IDCANCEL);
-          }}});
-    EXPECT_TRUE(rows.empty());
-    EXPECT_EQ(headers.size(), 3u);
+    for (const auto& c : cases) {
+        setCurrentGames(c.games);
+        std::vector<Row> rows = {{"x", "x", "x", 1}};
+        std::vector<std::string> headers;
+        run({{dialogWithCaption(GAMES), [&](HWND dialog) {
+                  rows = readRows(GetDlgItem(dialog, IDC_GAMELIST));
+                  headers = headerTexts(GetDlgItem(dialog, IDC_GAMELIST));
+                  clickButton(dialog, IDCANCEL);
+              }}});
+        EXPECT_EQ(rows, c.rows) << c.what;
+        EXPECT_EQ(headers, (std::vector<std::string>{"Game ID/60", "Game Type/150", "Players/250"}))
+            << c.what;
+    }
 }
 
 TEST_F(GameListDialog, WaitingRowsArePaintedLightRed)
@@ -355,38 +355,17 @@ TEST_F(GameListDialog, CloseEscapeAndCaptionCloseEachEndTheDialog)
     }
 }
 
-TEST_F(GameListDialog, ShowGameListOpensTheDialogOwnedByTheMainWindow)
-{
-    setCurrentGames(MIXED);
-    mainWindow = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                 appInstance, nullptr);
-    HWND owner = nullptr;
-    std::size_t rows = 0;
-    {
-        DialogDriver driver({{dialogWithCaption(GAMES), [&](HWND dialog) {
-                                  owner = GetWindow(dialog, GW_OWNER);
-                                  rows = readRows(GetDlgItem(dialog, IDC_GAMELIST)).size();
-                                  clickButton(dialog, IDCANCEL);
-                              }}});
-        showGameList();
-        EXPECT_TRUE(driver.allStepsDone());
-    }
-    EXPECT_EQ(owner, mainWindow);
-    EXPECT_EQ(rows, 6u);
-    DestroyWindow(mainWindow);
-    mainWindow = nullptr;
-}
-
 // The list went behind other windows, or was minimised, and a poll brought a game that
 // newly waits. The user asks for the list again: from the icon with either button and
-// from the menu. The list on screen comes forward with the games of now, the new one
-// first; no second one opens on top of it, and one Escape closes the list.
+// from the menu. The list, owned by the program's window, comes forward with the games of
+// now, the new one first; no second one opens on top of it, and one Escape closes it.
 TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
 {
     setCurrentGames(MIXED);
     createHiddenMainWindow("WC_GameListRequests", mainWindowProc);
     std::size_t open = 0;
     bool restored = false;
+    HWND owner = nullptr;
     std::vector<Row> rows;
     runDialog(
         [] {
@@ -394,9 +373,10 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
             return INT_PTR{0};
         },
         {{dialogWithCaption(GAMES),
-          [](HWND dialog) {
+          [&](HWND dialog) {
+              owner = GetWindow(dialog, GW_OWNER);
               ShowWindow(dialog, SW_MINIMIZE);
-              setCurrentGames({{"10", false, "Chess", {"ann"}}, {"50", true, "Chess", {"ivy"}}});
+              setCurrentGames({{"10", false}, {"50", true, "Chess", {"ivy"}}});
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_COMMAND, ID_SHOWGAMES, 0);
@@ -410,6 +390,7 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
               else
                   cancelEveryDialog();
           }}});
+    EXPECT_EQ(owner, mainWindow);
     EXPECT_EQ(open, 1u);
     EXPECT_TRUE(restored);
     EXPECT_EQ(rows, (std::vector<Row>{{"50", "Chess", "ivy", 50}, {"10", "Chess", "ann", 10}}));

@@ -234,59 +234,47 @@ public:
     std::string path;
 };
 
+// The open-file dialog starts from the edit box's text; a file chosen there replaces the
+// text (and reaches the settings only through OK), a cancel leaves it.
 TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere)
 {
-    SoundFile sound;
-    std::string offered, afterBrowse;
-    const INT_PTR result = run({
-        {dialogWithCaption(CAPTION),
-         [](HWND dialog) {
-             SetDlgItemTextA(dialog, IDC_SOUNDFILE, "start.wav");
-             clickButton(dialog, IDC_BROWSE);
-         }},
-        {dialogOtherThan(CAPTION),
-         [&](HWND fileDialog) {
-             // The open-file dialog starts with the focus in its file name field.
-             offered = windowText(GetFocus());
-             SetWindowTextA(GetFocus(), sound.path.c_str());
-             clickButton(fileDialog, IDOK);
-         }},
-        {dialogWithCaption(CAPTION),
-         [&](HWND dialog) {
-             afterBrowse = controlText(dialog, IDC_SOUNDFILE);
-             clickButton(dialog, IDCANCEL);
-         }},
-    });
-    EXPECT_EQ(offered, "start.wav");
-    EXPECT_EQ(afterBrowse, sound.path);
-    EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(stored(), START) << "the chosen file reaches the settings only through OK";
-}
-
-TEST_F(SettingsDialog, CancelledBrowseKeepsTheEditText)
-{
-    std::string afterBrowse;
-    bool sawFileDialog = false;
-    run({
-        {dialogWithCaption(CAPTION),
-         [](HWND dialog) {
-             SetDlgItemTextA(dialog, IDC_SOUNDFILE, "keep me.wav");
-             clickButton(dialog, IDC_BROWSE);
-         }},
-        {dialogOtherThan(CAPTION),
-         [&](HWND fileDialog) {
-             sawFileDialog = true;
-             clickButton(fileDialog, IDCANCEL);
-         }},
-        {dialogWithCaption(CAPTION),
-         [&](HWND dialog) {
-             afterBrowse = controlText(dialog, IDC_SOUNDFILE);
-             clickButton(dialog, IDOK);
-         }},
-    });
-    EXPECT_TRUE(sawFileDialog);
-    EXPECT_EQ(afterBrowse, "keep me.wav");
-    EXPECT_EQ(std::string(Settings.soundFile), "keep me.wav");
+    const SoundFile sound;
+    const struct {
+        const char* what;
+        bool chosen;
+        std::string afterBrowse;
+        int close;
+        std::string stored;
+    } rows[] = {
+        {"a file chosen, then Cancel", true, sound.path, IDCANCEL, START.soundFile},
+        {"Browse cancelled, then OK", false, "keep me.wav", IDOK, "keep me.wav"},
+    };
+    for (const auto& row : rows) {
+        store(START);
+        std::string offered, afterBrowse;
+        run({
+            {dialogWithCaption(CAPTION),
+             [](HWND dialog) {
+                 SetDlgItemTextA(dialog, IDC_SOUNDFILE, "keep me.wav");
+                 clickButton(dialog, IDC_BROWSE);
+             }},
+            {dialogOtherThan(CAPTION),
+             [&](HWND fileDialog) {
+                 // The open-file dialog starts with the focus in its file name field.
+                 offered = windowText(GetFocus());
+                 if (row.chosen) SetWindowTextA(GetFocus(), sound.path.c_str());
+                 clickButton(fileDialog, row.chosen ? IDOK : IDCANCEL);
+             }},
+            {dialogWithCaption(CAPTION),
+             [&](HWND dialog) {
+                 afterBrowse = controlText(dialog, IDC_SOUNDFILE);
+                 clickButton(dialog, row.close);
+             }},
+        });
+        EXPECT_EQ(offered, "keep me.wav") << row.what;
+        EXPECT_EQ(afterBrowse, row.afterBrowse) << row.what;
+        EXPECT_EQ(std::string(Settings.soundFile), row.stored) << row.what;
+    }
 }
 
 std::string currentFolder()
