@@ -2,14 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include "tests/support/game_lists.h"
 
 namespace {
-
-std::unique_ptr<GameRecord> game(const char* id, const char* type, bool myTurn)
-{
-    return makeGameRecord("x", 1, type, id, id + std::strlen(id), myTurn);
-}
 
 int sign(int value) { return (value > 0) - (value < 0); }
 
@@ -37,21 +32,15 @@ TEST(CompareRowIds, WaitingFirstThenTypeBytes)
         {"Same", false, "Same", false, -1},
     };
     for (const auto& c : cases) {
-        GameList games;
-        games.push_back(game("1", c.typeA, c.turnA));
-        games.push_back(game("2", c.typeB, c.turnB));
+        const GameList games = gameList({{"1", c.turnA, c.typeA}, {"2", c.turnB, c.typeB}});
         EXPECT_EQ(sign(compareRowIds(games, 1, 2)), c.order) << c.typeA << " / " << c.typeB;
     }
 }
 
 TEST(CompareRowIds, LooksBothGamesUpAndBreaksTiesByNumericId)
 {
-    GameList games;
-    games.push_back(game("10", "Chess", false));
-    games.push_back(game("9", "Chess", false));
-    games.push_back(game("", "Chess", false));
-    games.push_back(game("5", "Abc", true));
-    games.push_back(game("2147483647", "Chess", false));
+    const GameList games = gameList(
+        {{"10", false}, {"9", false}, {"", false}, {"5", true, "Abc"}, {"2147483647", false}});
     struct Case {
         long long id1, id2;
         int order;
@@ -69,9 +58,7 @@ TEST(CompareRowIds, LooksBothGamesUpAndBreaksTiesByNumericId)
 // Which game an id finds is findGameById's (records_test); a row adds the int range.
 TEST(GameForRow, FindsTheGameByIdAndNoneBeyondInt)
 {
-    GameList games;
-    games.push_back(game("3", "A", false));
-    games.push_back(game("8", "A", true));
+    const GameList games = gameList({{"3", false}, {"8", true}});
     EXPECT_EQ(gameForRow(games, 8), games[1].get());
     EXPECT_EQ(gameForRow(games, 4294967304LL), nullptr) << "beyond int, not 8 by truncation";
 }

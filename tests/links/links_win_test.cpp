@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 
 #include "tests/support/browser_log.h"
+#include "tests/support/game_lists.h"
 #include "tests/support/shell_execute_recorder.h"
 
 namespace {
@@ -17,12 +17,10 @@ namespace {
 // The tests are built for the built-in test site: plain HTTP on this machine.
 const std::string ROOT = "http://localhost/";
 
-void setCurrentGames(std::initializer_list<std::pair<const char*, bool>> games)
+void setCurrentGames(const std::vector<GameSketch>& games)
 {
     clearGameList(currentGames);
-    for (const auto& game : games)
-        currentGames.push_back(makeGameRecord(game.first, std::strlen(game.first), "T", nullptr,
-                                              nullptr, game.second));
+    currentGames = gameList(games);
 }
 
 class LinksTest : public ::testing::Test {
@@ -74,9 +72,9 @@ TEST_F(LinksTest, GameLinkOpensWithoutQuotesUnderTheSiteRoot)
 
 TEST_F(LinksTest, PlayNowPrefersTheFirstWaitingGame)
 {
-    setCurrentGames({{"jeu.php?id=1", false}, {"jeu.php?id=2", true}, {"jeu.php?id=3", true}});
+    setCurrentGames({{"1", false}, {"2", true}, {"3", true}});
     expectOpens(playNow, nullptr, ROOT + "jeu.php?id=2");
-    setCurrentGames({{"jeu.php?id=4", false}, {"jeu.php?id=5", false}});
+    setCurrentGames({{"4", false}, {"5", false}});
     expectOpens(playNow, nullptr, ROOT + "jeu.php?id=4");
     setCurrentGames({});
     expectOpens(playNow, "open", ROOT + "index.php?p=encours");
