@@ -28,8 +28,7 @@ using SetOption = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
 
 BOOL WINAPI recordSetOption(HINTERNET handle, DWORD option, LPVOID value, DWORD size)
 {
-    static const auto wininet = reinterpret_cast<SetOption>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("wininet.dll"), "InternetSetOptionA")));
+    static const auto wininet = systemFunction<SetOption>("wininet.dll", "InternetSetOptionA");
     if (handle != internetSession && option >= INTERNET_OPTION_CONNECT_TIMEOUT &&
         option <= INTERNET_OPTION_RECEIVE_TIMEOUT && size == sizeof(DWORD))
         timeoutsSet.insert(timeoutsSet.end(), {option, *static_cast<DWORD*>(value)});

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "app/globals.h"
 #include "app/wndproc.h"
@@ -29,19 +30,17 @@ void setCurrentGames(const std::vector<GameSketch>& games)
     currentGames = gameList(games);
 }
 
+// A row as the list view shows it: its three columns and the game id it carries.
 struct Row {
     std::string id, type, players;
     LPARAM param;
-    bool operator==(const Row& o) const
-    {
-        return id == o.id && type == o.type && players == o.players && param == o.param;
-    }
+    auto fields() const { return std::tie(id, type, players, param); }
+    bool operator==(const Row& o) const { return fields() == o.fields(); }
 };
 
 std::ostream& operator<<(std::ostream& out, const Row& row)
 {
-    return out << "{" << row.id << " | " << row.type << " | " << row.players << " | " << row.param
-               << "}";
+    return out << ::testing::PrintToString(row.fields());
 }
 
 std::string itemText(HWND list, int row, int column)

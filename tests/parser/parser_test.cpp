@@ -13,6 +13,7 @@
 #include "poller/encode.h"
 #include "poller/running.h"
 #include "tests/support/allocation_hooks.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -65,15 +66,7 @@ std::string summary(const GameList& games)
 
 std::string readTestPage(const char* name)
 {
-    std::string path = std::string(TURNBELL_TEST_DATA) + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return {};
-    std::string text;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-    std::fclose(file);
-    return text;
+    return readFile(std::string(TURNBELL_TEST_DATA) + "/" + name);
 }
 
 // Every block of this program's operator new counts here while armed, so that a test can

@@ -26,10 +26,8 @@ std::atomic<DWORD> lastWakeWaitMs{0};
 
 DWORD WINAPI recordWait(HANDLE handle, DWORD timeoutMs)
 {
-    if (!systemWait) {
-        systemWait = reinterpret_cast<WaitFunction>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleA("kernel32.dll"), "WaitForSingleObject")));
-    }
+    if (!systemWait)
+        systemWait = systemFunction<WaitFunction>("kernel32.dll", "WaitForSingleObject");
     if (handle && handle == wakeEvent) {
         lastWakeWaitMs = timeoutMs;
         ++wakeWaits;

@@ -16,8 +16,7 @@ std::optional<std::string> textOf(const char* text)
 HINSTANCE WINAPI recordShellExecute(HWND window, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                                     LPCSTR directory, INT show)
 {
-    static const ShellExecute shell = reinterpret_cast<ShellExecute>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "ShellExecuteA")));
+    static const auto shell = systemFunction<ShellExecute>("shell32.dll", "ShellExecuteA");
     shellExecuteCalls.push_back(
         {window, textOf(verb), textOf(file), textOf(parameters), textOf(directory), show});
     if (!shellExecutePassing) return reinterpret_cast<HINSTANCE>(42);

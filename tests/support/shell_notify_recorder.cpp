@@ -13,8 +13,7 @@ using ShellNotify = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
 
 BOOL WINAPI recordShellNotify(DWORD message, PNOTIFYICONDATAA data)
 {
-    static const ShellNotify shell = reinterpret_cast<ShellNotify>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("shell32.dll"), "Shell_NotifyIconA")));
+    static const auto shell = systemFunction<ShellNotify>("shell32.dll", "Shell_NotifyIconA");
     BOOL result = FALSE;
     if (message == NIM_ADD && shellNotifyRefusedAdds > 0) {
         --shellNotifyRefusedAdds;

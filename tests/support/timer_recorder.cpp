@@ -8,12 +8,9 @@ namespace {
 using SetTimerFunction = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC);
 using KillTimerFunction = BOOL(WINAPI*)(HWND, UINT_PTR);
 
-FARPROC user32(const char* name) { return GetProcAddress(GetModuleHandleA("user32.dll"), name); }
-
 UINT_PTR WINAPI recordSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPROC procedure)
 {
-    static const auto system =
-        reinterpret_cast<SetTimerFunction>(reinterpret_cast<void*>(user32("SetTimer")));
+    static const auto system = systemFunction<SetTimerFunction>("user32.dll", "SetTimer");
     const UINT_PTR result = system(window, id, periodMs, procedure);
     if (window) timerCalls.push_back({true, window, id, periodMs});
     return result;
@@ -21,8 +18,7 @@ UINT_PTR WINAPI recordSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPRO
 
 BOOL WINAPI recordKillTimer(HWND window, UINT_PTR id)
 {
-    static const auto system =
-        reinterpret_cast<KillTimerFunction>(reinterpret_cast<void*>(user32("KillTimer")));
+    static const auto system = systemFunction<KillTimerFunction>("user32.dll", "KillTimer");
     if (window) timerCalls.push_back({false, window, id, 0});
     return system(window, id);
 }

@@ -30,13 +30,10 @@
 namespace {
 std::atomic<long> heapBlocks{0}, objectsMade{0};
 }
-#define SYSTEM(dll, name)                                                                          \
-    reinterpret_cast<decltype(&name)>(                                                             \
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), #name)))
 #define COUNTED(slot, bytes, dll, name, result, parameters, arguments, change)                     \
     result WINAPI counted##name parameters                                                         \
     {                                                                                              \
-        static const auto system = SYSTEM(dll, name);                                              \
+        static const auto system = systemFunction<decltype(&name)>(dll, #name);                    \
         const result made = system arguments;                                                      \
         if (made) change;                                                                          \
         return made;                                                                               \
