@@ -30,7 +30,7 @@ namespace {
 
 // Game 101 waits for Ann Lee in the one and not in the other: each poll of the pair
 // starts the flash, then stops it.
-const std::string WAITING = THREE_GAMES_SCENARIO;
+const std::string WAITING = threeGamesScenario();
 const std::string NOT_WAITING = std::string(WAITING).replace(WAITING.find("Ann+Lee"), 7, "Bob");
 
 struct Footprint {

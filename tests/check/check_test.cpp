@@ -16,7 +16,7 @@
 namespace {
 
 // Ann Lee's games; the same without the closing brace, for more members after them.
-const std::string GAMES = THREE_GAMES_SCENARIO;
+const std::string GAMES = threeGamesScenario();
 const std::string GAMES_OPEN = GAMES.substr(0, GAMES.size() - 1);
 
 class Check : public ::testing::Test {

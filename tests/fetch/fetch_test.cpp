@@ -243,7 +243,7 @@ TEST_F(FetchTest, StalledServerIsGivenUpAfterTheReceiveTimeout)
 // where WinINet takes them (a receive time-out there ending a stall is shown above).
 TEST_F(FetchTest, DefaultTimeoutsGoOnTheConnection)
 {
-    setScenario(THREE_GAMES_SCENARIO);
+    setScenario(threeGamesScenario());
     timeoutsSet.clear();
     EXPECT_GT(fetchFromSite(buffer.get(), "Ann", BUILT_IN_SITE.timeouts).result, 0);
     EXPECT_EQ(timeoutsSet, (std::vector<DWORD>{INTERNET_OPTION_CONNECT_TIMEOUT, 60000,

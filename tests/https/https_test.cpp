@@ -226,7 +226,7 @@ TEST_F(Https, ARefusedCertificateOrAFallBackToPlainHttpChangesNothing)
         deliveredSummary.clear();
         pollerSite = secureSite(delivering);
         pollOnce();
-        EXPECT_EQ(deliveredSummary, "Ploc|101|T|Ann Lee, Bob;Ploc|102|F|Bob;") << delivering;
+        EXPECT_EQ(deliveredSummary, THREE_GAMES_SUMMARY) << delivering;
     }
     EXPECT_EQ(deliveryCount, 2);
 }

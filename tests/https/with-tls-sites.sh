@@ -43,11 +43,7 @@ trap 'rm -rf "$work"' EXIT
   || { echo "with-tls-sites: the test certificates could not be made" >&2; exit 1; }
 "$testsite/test-ca.sh" trust "$work/trusted" >/dev/null \
   || { echo "with-tls-sites: the test CA could not be trusted in $WINEPREFIX" >&2; exit 1; }
-cat >"$work/scenario.json" <<'JSON'
-{"sections": [{"type": "Ploc", "games": [
-  {"id": 101, "active": "Ann+Lee", "players": [{"id": 17, "name": "Ann Lee"}, {"id": 18, "name": "Bob"}]},
-  {"id": 102, "active": "Bob", "players": [{"id": 18, "name": "Bob"}]}]}]}
-JSON
+cp "$testsite/scenarios/ann-lee.json" "$work/scenario.json"
 
 TURNBELL_TLS_WORK=$work "$testsite/with-testsite.sh" --scenario "$work/scenario.json" -- \
   "$testsite/with-testsite.sh" $(site TRUSTED trusted localhost) \

@@ -91,26 +91,12 @@ Icon readIcon(const std::string& name)
     return icon;
 }
 
-class IconFiles : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        normal = new Icon(readIcon("main.ico"));
-        alert = new Icon(readIcon("alert.ico"));
-    }
-    static void TearDownTestSuite()
-    {
-        delete normal;
-        delete alert;
-    }
-    static Icon* normal;
-    static Icon* alert;
-};
+const Icon normalIcon = readIcon("main.ico");
+const Icon alertIcon = readIcon("alert.ico");
+const Icon* const normal = &normalIcon;
+const Icon* const alert = &alertIcon;
 
-Icon* IconFiles::normal;
-Icon* IconFiles::alert;
-
-TEST_F(IconFiles, EachHoldsOneSixteenPixelFourBitImage)
+TEST(IconFiles, EachHoldsOneSixteenPixelFourBitImage)
 {
     for (const Icon* icon : {normal, alert}) {
         const auto& b = icon->bytes;
@@ -135,13 +121,13 @@ TEST_F(IconFiles, EachHoldsOneSixteenPixelFourBitImage)
     }
 }
 
-TEST_F(IconFiles, UseTheStandardSixteenColourPalette)
+TEST(IconFiles, UseTheStandardSixteenColourPalette)
 {
     EXPECT_EQ(normal->palette, STANDARD_PALETTE);
     EXPECT_EQ(alert->palette, STANDARD_PALETTE);
 }
 
-TEST_F(IconFiles, ShareOneOutlineWithTransparentEdgeColumns)
+TEST(IconFiles, ShareOneOutlineWithTransparentEdgeColumns)
 {
     ASSERT_EQ(normal->bytes.size(), FILE_SIZE);
     ASSERT_EQ(alert->bytes.size(), FILE_SIZE);
@@ -157,7 +143,7 @@ TEST_F(IconFiles, ShareOneOutlineWithTransparentEdgeColumns)
     EXPECT_LT(opaque, SIZE * SIZE - 2 * SIZE);
 }
 
-TEST_F(IconFiles, AreBlackUnderEveryTransparentPixel)
+TEST(IconFiles, AreBlackUnderEveryTransparentPixel)
 {
     for (const Icon* icon : {normal, alert}) {
         for (int y = 0; y < SIZE; ++y) {
@@ -173,7 +159,7 @@ TEST_F(IconFiles, AreBlackUnderEveryTransparentPixel)
 // The same drawing in two colourings: each normal colour turns into one alert colour
 // (red into the body green or the lime highlight, the maroon edge into teal), and each
 // icon is drawn mainly in its body colour.
-TEST_F(IconFiles, DrawTheSameShapeInRedAndInGreen)
+TEST(IconFiles, DrawTheSameShapeInRedAndInGreen)
 {
     std::map<Rgb, int> normalUse, alertUse;
     std::map<Rgb, std::set<Rgb>> turnsInto;

@@ -41,7 +41,7 @@ protected:
 
 TEST_F(PollCycle, DeliversEveryGameOnceAndFreesTheListAfterwards)
 {
-    setScenario(THREE_GAMES_SCENARIO);
+    setScenario(threeGamesScenario());
     long blocksDuringDelivery = 0;
     std::string firstPlayer;
     long before = 0;
@@ -71,7 +71,7 @@ TEST_F(PollCycle, AnEmptyOrFailedPollDeliversNothingAndLeavesNothing)
         bool stopped;           // the poller is told to stop first: no request goes out
         bool noServer = false;  // a port nothing listens on: no request reaches the site
     };
-    const std::string games = std::string(THREE_GAMES_SCENARIO).substr(1);  // without the "{"
+    const std::string games = threeGamesScenario().substr(1);  // without the "{"
     const Case cases[] = {
         {"a result page without games", R"({"default": {"body": "nogames"}, )" + games, false},
         {"a page that is not the search page", R"({"default": {"body": "other"}, )" + games, false},
@@ -81,8 +81,8 @@ TEST_F(PollCycle, AnEmptyOrFailedPollDeliversNothingAndLeavesNothing)
         // Game 101 is whole in the first 700 bytes; game 102 is cut.
         {"the connection closed inside the second game",
          R"({"default": {"close_after": 700}, )" + games, false},
-        {"a stop before the poll", THREE_GAMES_SCENARIO, true},
-        {"no server at all", THREE_GAMES_SCENARIO, false, true},
+        {"a stop before the poll", threeGamesScenario(), true},
+        {"no server at all", threeGamesScenario(), false, true},
     };
     for (const Case& c : cases) {
         setScenario(c.scenario);
@@ -98,7 +98,7 @@ TEST_F(PollCycle, AnEmptyOrFailedPollDeliversNothingAndLeavesNothing)
 
 TEST_F(PollCycle, AnEmptyNameMakesNoRequest)
 {
-    setScenario(THREE_GAMES_SCENARIO);
+    setScenario(threeGamesScenario());
     setUserName("");
     EXPECT_EQ(pollOnceCountingBlocks(), 0);
     EXPECT_EQ(requestCount(), 0);

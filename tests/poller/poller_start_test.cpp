@@ -52,7 +52,7 @@ TEST(StartedPoller, PollsTwiceAtStartThenOnEveryWakeAndEndsAtOnceWhenStoppedWhil
     std::strcpy(Settings.soundFile, DEFAULT_SOUND_FILE);
     Settings.useIniFile = true;
     aimPollerAtTestSite();
-    setScenario(THREE_GAMES_SCENARIO);
+    setScenario(threeGamesScenario());
 
     // Both polls at start come well before a minute has passed.
     ASSERT_TRUE(startPoller());

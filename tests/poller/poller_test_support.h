@@ -13,7 +13,7 @@
 #include "tests/support/testsite_client.h"
 #include "tests/support/wait_until.h"
 
-// What the receiver records for THREE_GAMES_SCENARIO (see deliveredSummary).
+// What the receiver records for threeGamesScenario() (see deliveredSummary).
 extern const char THREE_GAMES_SUMMARY[];
 
 // What startPoller sets up for a poll cycle, without the thread: the settings lock, the

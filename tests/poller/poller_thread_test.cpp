@@ -109,7 +109,7 @@ TEST_F(PollerThread, ASaveDuringACycleYieldsExactlyOneMoreCycle)
 {
     // The first answer trickles in for about a second; the saves come meanwhile.
     setScenario(std::string(R"({"responses": [{"drip": {"bytes": 200, "interval": 0.2}}], )") +
-                (THREE_GAMES_SCENARIO + 1));
+                threeGamesScenario().substr(1));
     startThread();
     ASSERT_TRUE(waitUntil([] { return requestCount() == 1; }, 5000));
     ASSERT_EQ(deliveryCount, 0) << "the first cycle should still be reading";
@@ -123,7 +123,7 @@ TEST_F(PollerThread, ASaveDuringACycleYieldsExactlyOneMoreCycle)
 
 TEST_F(PollerThread, AnEmptyNamePollsNothingUntilANameIsSaved)
 {
-    setScenario(THREE_GAMES_SCENARIO);
+    setScenario(threeGamesScenario());
     setUserName("");
     SetEvent(wakeEvent);  // as at start: two cycles back to back, both without a request
     startThread();
@@ -159,7 +159,7 @@ TEST_F(PollerThread, AStopEndsTheThreadOnceWhatBlocksItReturns)
          R"({"default": {"body": "bytes", "size": 100000, "drip": {"bytes": 1000, "interval": 0.4}}})",
          false, 0, 0},
         // The poller blocks in SendMessageA until the stop's wait lets the delivery through.
-        {"with a delivery pending", 1500, THREE_GAMES_SCENARIO, true, 0, 1},
+        {"with a delivery pending", 1500, threeGamesScenario(), true, 0, 1},
     };
     for (const auto& row : rows) {
         aimPollerAtTestSite(row.receiveTimeoutMs);
@@ -196,7 +196,7 @@ TEST_F(PollerThread, AListDeliveredDuringTheStopIsNotMerged)
     ASSERT_NE(mainWindow, nullptr);
     Settings.notifyIcon = true;
     Settings.notifySound = true;
-    setScenario(THREE_GAMES_SCENARIO);
+    setScenario(threeGamesScenario());
     startThread();
     ASSERT_TRUE(deliveryPending());
 

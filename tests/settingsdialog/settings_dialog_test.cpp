@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "app/globals.h"
 #include "app/wndproc.h"
@@ -29,11 +30,8 @@ struct Values {
     bool notifyIcon;
     bool notifySound;
     std::string soundFile;
-    bool operator==(const Values& o) const
-    {
-        return userName == o.userName && notifyIcon == o.notifyIcon &&
-               notifySound == o.notifySound && soundFile == o.soundFile;
-    }
+    auto fields() const { return std::tie(userName, notifyIcon, notifySound, soundFile); }
+    bool operator==(const Values& o) const { return fields() == o.fields(); }
 };
 
 std::ostream& operator<<(std::ostream& out, const Values& v)

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+#include "tests/support/read_file.h"
+
 namespace {
 
 void startWinsock()
@@ -26,13 +28,13 @@ std::string bodyOf(const std::string& message)
 
 }  // namespace
 
-const char THREE_GAMES_SCENARIO[] = R"({"sections": [
-  {"type": "Ploc", "games": [
-    {"id": 101, "active": "Ann+Lee",
-     "players": [{"id": 17, "name": "Ann Lee"}, {"id": 18, "name": "Bob"}]},
-    {"id": 102, "active": "Bob",
-     "players": [{"id": 18, "name": "Bob"}, {"id": 17, "name": "Ann Lee"}]}]},
-  {"type": "Quarto", "games": [{"id": 203, "active": "Eve", "players": []}]}]})";
+const std::string& threeGamesScenario()
+{
+    static std::string scenario =
+        readFile(std::string(TURNBELL_TEST_DATA) + "/../testsite/scenarios/ann-lee.json");
+    scenario.erase(scenario.find_last_not_of("\r\n") + 1);  // ends with its closing brace
+    return scenario;
+}
 
 const char* siteHost()
 {

@@ -21,10 +21,11 @@ int requestCount();
 std::string lastRequest();
 std::string lastRequestBody();
 
-// Ann Lee's page: three games in two sections. Game 101 waits for her: its bold marker
-// holds the name as the request carries it ("Ann+Lee"); 102 waits for Bob, and 203, of
-// another type, has no players.
-extern const char THREE_GAMES_SCENARIO[];
+// Ann Lee's page (tests/testsite/scenarios/ann-lee.json, which the HTTPS sites serve too):
+// three games in two sections. Game 101 waits for her: its bold marker holds the name as
+// the request carries it ("Ann+Lee"); 102 waits for Bob, and 203, of another type, has no
+// players.
+const std::string& threeGamesScenario();
 
 // A loopback port that nothing listens on.
 INTERNET_PORT closedPort();
