@@ -58,15 +58,13 @@ protected:
         KillTimer(mainWindow, FLASH_TIMER);
         std::memset(&Settings, 0, sizeof Settings);
         Settings.notifyIcon = true;
-        Settings.notifySound = false;
     }
 };
 
 // The period of the flash timer on mainWindow, 0 when it does not run.
 UINT flashPeriod() { return runningTimerPeriod(mainWindow, FLASH_TIMER); }
 
-// Delivers a list the way the poller does: sent to mainWindow, then the poller's own
-// clean-up.
+// Delivers a list as the poller does: sent to mainWindow, then freed.
 void deliver(const std::vector<GameSketch>& games)
 {
     GameList list = gameList(games);

@@ -6,6 +6,7 @@
 #include "poller/poller.h"
 #include "poller/poller_internal.h"
 #include "settings/settings_win.h"
+#include "tests/support/hidden_main_window.h"
 
 const char THREE_GAMES_SUMMARY[] = "Ploc|101|T|Ann Lee, Bob;Ploc|102|F|Bob, Ann Lee;Quarto|203|F|;";
 
@@ -56,12 +57,7 @@ void setUserName(const char* name)
 
 HWND createReceiverWindow()
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = receiverProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "TurnbellTestReceiver";
-    RegisterClassA(&windowClass);
-    mainWindow = CreateWindowExA(0, windowClass.lpszClassName, "receiver", WS_POPUP, 0, 0, 0, 0,
-                                 nullptr, nullptr, windowClass.hInstance, nullptr);
+    appInstance = GetModuleHandleA(nullptr);
+    createHiddenMainWindow("TurnbellTestReceiver", receiverProc);
     return mainWindow;
 }

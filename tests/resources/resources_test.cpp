@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr char KEY[] = "Software\\_Fenwold\\Turnbell";
 constexpr char PARENT_KEY[] = "Software\\_Fenwold";
 
 void writeFile(const std::string& path, const std::string& bytes)
@@ -34,9 +33,9 @@ bool fileExists(const std::string& path)
 void storeValue(const char* name, DWORD type, const std::string& data)
 {
     HKEY key;
-    ASSERT_EQ(
-        RegCreateKeyExA(HKEY_CURRENT_USER, KEY, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-        ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
                              static_cast<DWORD>(data.size())),
               ERROR_SUCCESS);
@@ -132,7 +131,8 @@ TEST_F(SettingsStore, NothingStoredGivesTheDefaultsInTheRegistryAndCreatesTheKey
     expectDefaults();
     EXPECT_FALSE(Settings.useIniFile);
     HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, SETTINGS_REGISTRY_KEY, 0, KEY_READ, &key),
+              ERROR_SUCCESS);
     DWORD values = 99;
     RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                      nullptr, nullptr, nullptr);

@@ -1,5 +1,4 @@
-// A value of the settings' registry key as the last save left it, read back with the
-// registry API.
+// A value of the settings' registry key as the last save left it, read with the registry API.
 #pragma once
 
 #include <windows.h>

@@ -1,9 +1,17 @@
 #include "tests/support/timer_recorder.h"
 #include "tests/support/import_slot.h"
 
-std::vector<TimerCall> timerCalls;
+#include <vector>
 
 namespace {
+
+// Each call as a set (with its period) or a kill (period 0), oldest first.
+struct TimerCall {
+    HWND window;
+    UINT_PTR id;
+    UINT periodMs;
+};
+std::vector<TimerCall> timerCalls;
 
 using SetTimerFunction = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC);
 using KillTimerFunction = BOOL(WINAPI*)(HWND, UINT_PTR);
@@ -12,14 +20,14 @@ UINT_PTR WINAPI recordSetTimer(HWND window, UINT_PTR id, UINT periodMs, TIMERPRO
 {
     static const auto system = systemFunction<SetTimerFunction>("user32.dll", "SetTimer");
     const UINT_PTR result = system(window, id, periodMs, procedure);
-    if (window) timerCalls.push_back({true, window, id, periodMs});
+    if (window) timerCalls.push_back({window, id, periodMs});
     return result;
 }
 
 BOOL WINAPI recordKillTimer(HWND window, UINT_PTR id)
 {
     static const auto system = systemFunction<KillTimerFunction>("user32.dll", "KillTimer");
-    if (window) timerCalls.push_back({false, window, id, 0});
+    if (window) timerCalls.push_back({window, id, 0});
     return system(window, id);
 }
 
@@ -33,6 +41,6 @@ KillTimerFunction killTimerImportSlot = recordKillTimer;
 UINT runningTimerPeriod(HWND window, UINT_PTR id)
 {
     for (auto call = timerCalls.rbegin(); call != timerCalls.rend(); ++call)
-        if (call->window == window && call->id == id) return call->set ? call->periodMs : 0;
+        if (call->window == window && call->id == id) return call->periodMs;
     return 0;
 }
