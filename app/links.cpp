@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "poller/redirect.h"
+
 namespace {
 
 bool startsWith(const std::string& text, const char* prefix)
@@ -11,9 +13,10 @@ bool startsWith(const std::string& text, const char* prefix)
 
 }  // namespace
 
+// An IPv6 address as the host goes in brackets, as in every URL.
 std::string siteRootUrl(const WebSite& site)
 {
-    return std::string(site.scheme) + "://" + site.host + "/";
+    return std::string(site.scheme) + "://" + bracketedHost(site.host) + "/";
 }
 std::string siteMainPageUrl(const WebSite& site) { return siteRootUrl(site) + "index.php"; }
 std::string gamesInProgressUrl(const WebSite& site)
@@ -22,7 +25,7 @@ std::string gamesInProgressUrl(const WebSite& site)
 }
 std::string homepageUrl(const WebSite& homepage)
 {
-    return std::string(homepage.scheme) + "://" + homepage.host;
+    return std::string(homepage.scheme) + "://" + bracketedHost(homepage.host);
 }
 
 std::string gameLinkUrl(const std::string& link, const WebSite& site)

@@ -7,7 +7,8 @@
 
 #include "site_config.h"
 
-// A web site as the program addresses it: its scheme ("http" or "https") and host.
+// A web site as the program addresses it: its scheme ("http" or "https") and host (a
+// name, or an IPv6 address without brackets, which every URL built here brackets).
 struct WebSite {
     const char* scheme;
     const char* host;

@@ -61,6 +61,11 @@ TEST(FixedUrls, SiteAndHomepageAddressesTakeTheirScheme)
         {gameLinkUrl("https://games.example/j?id=7", plain),
          "http://games.example/https://games.example/j?id=7"},
         {gameLinkUrl("http://old.example/j", secure), "http://old.example/j"},
+        // An IPv6 address as the host is bracketed in every address built from it.
+        {siteMainPageUrl({"http", "::1"}), "http://[::1]/index.php"},
+        {gamesInProgressUrl({"https", "2001:db8::7"}), "https://[2001:db8::7]/index.php?p=encours"},
+        {gameLinkUrl("jeu.php?id=7", {"http", "::1"}), "http://[::1]/jeu.php?id=7"},
+        {homepageUrl({"http", "::1"}), "http://[::1]"},
         // The tests are built for the built-in test site: plain HTTP on this machine.
         {siteRootUrl(), "http://localhost/"},
         {homepageUrl(), "http://localhost"},
