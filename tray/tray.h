@@ -19,7 +19,9 @@ static_assert(WM_TRAYICON == 1034, "the tray callback message is a fixed number"
 constexpr UINT_PTR TRAY_RETRY_TIMER = 2;
 constexpr UINT TRAY_RETRY_PERIOD_MS = 3000;
 
-void trayAdd();                // smallIcon, the tooltip "Turnbell", callback WM_TRAYICON
+// smallIcon, callback WM_TRAYICON and the tooltip of the moment: "Turnbell" until the
+// first trayUpdateTip (and again after trayRemove), its count from then on.
+void trayAdd();
 void trayRetry();              // WM_TIMER with TRAY_RETRY_TIMER: trayAdd, unless removed
 void traySetIcon(HICON icon);  // the image only; the shell copies it, so the caller may destroy it
 void trayUpdateTip(int waiting);  // "Turnbell - <waiting> games waiting"; the image stays

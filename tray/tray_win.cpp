@@ -16,6 +16,9 @@ namespace {
 
 bool iconWanted;  // from trayAdd until trayRemove
 bool addPending;  // the shell refused the add: TRAY_RETRY_TIMER runs
+// The tooltip of the moment: an icon added again, after the shell lost it, shows the
+// count at once rather than "Turnbell" until the next poll.
+char currentTip[sizeof NOTIFYICONDATAA::szTip] = "Turnbell";
 
 // Every call names the icon by mainWindow and TRAY_ICON_ID and leaves zero whatever it
 // does not set: no balloon, no state, no guid. NIF_MESSAGE always comes with the
@@ -56,7 +59,7 @@ void trayAdd()
     iconWanted = true;
     // A refused add may also mean that the icon is there already (a "TaskbarCreated" from
     // a shell that kept it): a change that the shell accepts tells.
-    if (notifyShell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, smallIcon, "Turnbell") ||
+    if (notifyShell(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, smallIcon, currentTip) ||
         notifyShell(NIM_MODIFY, NIF_MESSAGE, nullptr, "")) {
         if (addPending) {
             KillTimer(mainWindow, TRAY_RETRY_TIMER);
@@ -82,14 +85,14 @@ void trayUpdateTip(int waiting)
 {
     // The tooltip has no singular form. The longest count ("-2147483648") makes 37
     // bytes, well within the tooltip's 128.
-    char tip[sizeof NOTIFYICONDATAA::szTip];
-    std::snprintf(tip, sizeof tip, "Turnbell - %d games waiting", waiting);
-    changeIcon(NIF_MESSAGE | NIF_TIP, nullptr, tip);
+    std::snprintf(currentTip, sizeof currentTip, "Turnbell - %d games waiting", waiting);
+    changeIcon(NIF_MESSAGE | NIF_TIP, nullptr, currentTip);
 }
 
 void trayRemove()
 {
     iconWanted = false;
+    lstrcpynA(currentTip, "Turnbell", sizeof currentTip);
     if (addPending) {
         KillTimer(mainWindow, TRAY_RETRY_TIMER);
         addPending = false;

@@ -107,6 +107,18 @@ bool zeroFrom(const NOTIFYICONDATAA& data, std::size_t offset)
     return true;
 }
 
+// The shell drops the icon behind the program's back (the call is not recorded).
+void loseIcon()
+{
+    NOTIFYICONDATAA lost = {};
+    lost.cbSize = sizeof lost;
+    lost.hWnd = mainWindow;
+    lost.uID = TRAY_ICON_ID;
+    shellNotifyRecording = false;
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+    shellNotifyRecording = true;
+}
+
 TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
 {
     // Wine's desktop process (explorer) owns the notification area window; without it
@@ -119,6 +131,8 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
     trayAdd();
     traySetIcon(alertIcon);
     trayUpdateTip(3);
+    loseIcon();              // the shell loses it without a word: the next change adds it
+    traySetIcon(alertIcon);  // again, with the tooltip of the moment
     trayRemove();
     traySetIcon(smallIcon);  // removed: the shell refuses, and nothing adds it again
     trayAdd();               // a shell restart adds it again the same way
@@ -137,6 +151,10 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
         {"set icon", NIM_MODIFY, NIF_ICON, 0, alertIcon, "", TRUE},
         {"tip", NIM_MODIFY, NIF_MESSAGE | NIF_TIP, WM_TRAYICON, nullptr,
          "Turnbell - 3 games waiting", TRUE},
+        {"set icon when lost", NIM_MODIFY, NIF_ICON, 0, alertIcon, "", FALSE},
+        {"add when lost", NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_TRAYICON, smallIcon,
+         "Turnbell - 3 games waiting", TRUE},
+        {"set icon on the icon added", NIM_MODIFY, NIF_ICON, 0, alertIcon, "", TRUE},
         {"remove", NIM_DELETE, 0, 0, nullptr, "", TRUE},
         {"set icon when removed", NIM_MODIFY, NIF_ICON, 0, smallIcon, "", FALSE},
         {"add again", NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_TRAYICON, smallIcon, "Turnbell",
@@ -188,11 +206,7 @@ TEST_F(Tray, AnIconTheShellRefusedOrLostComesBack)
 
     // A shell that lost the icon without a word: the next change adds it again and is
     // made on it.
-    NOTIFYICONDATAA lost = {};
-    lost.cbSize = sizeof lost;
-    lost.hWnd = mainWindow;
-    lost.uID = TRAY_ICON_ID;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+    loseIcon();
     shellNotifyCalls.clear();
     trayUpdateTip(2);
     ASSERT_EQ(shellNotifyCalls.size(), 3u);
