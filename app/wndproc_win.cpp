@@ -147,7 +147,7 @@ void onGameList(GameList* delivered)
     // module instance goes with the empty name, and the system picks what to play.
     switch (outcome.sound) {
     case SoundDecision::SoundFile:
-        PlaySoundA(Settings.soundFile, nullptr, SND_FILENAME | SND_ASYNC);
+        PlaySoundA(soundFileToPlay(Settings.soundFile).c_str(), nullptr, SND_FILENAME | SND_ASYNC);
         break;
     case SoundDecision::ModuleDefault:
         PlaySoundA("", appInstance, SND_FILENAME | SND_ASYNC);

@@ -60,8 +60,9 @@ void browseForSound(HWND dialog)
     open.Flags = OFN_FILEMUSTEXIST;
     open.lpstrDefExt = "wav";
     // The open-file dialog moves the process's working folder as the user moves through
-    // folders, cancelled or not, and OFN_NOCHANGEDIR does not stop it there. The default
-    // sound file is looked up in the working folder, so it is put back as it was.
+    // folders, cancelled or not, and OFN_NOCHANGEDIR does not stop it there: it is put
+    // back as it was. While the dialog is open, a sound that plays (a turn, Preview) is
+    // still looked up in the folder Turnbell started in (soundFileToPlay).
     const DWORD folderSize = GetCurrentDirectoryA(0, nullptr);
     std::string folder(folderSize, '\0');
     if (folderSize) GetCurrentDirectoryA(folderSize, &folder[0]);
@@ -76,7 +77,7 @@ void previewSound(HWND dialog)
 {
     char path[SOUND_FILE_SIZE];
     GetDlgItemTextA(dialog, IDC_SOUNDFILE, path, sizeof path);
-    PlaySoundA(path, nullptr, SND_FILENAME | SND_ASYNC);
+    PlaySoundA(soundFileToPlay(path).c_str(), nullptr, SND_FILENAME | SND_ASYNC);
 }
 
 UINT checkState(bool on) { return on ? BST_CHECKED : BST_UNCHECKED; }

@@ -153,9 +153,23 @@ bool findSettingsFile(char (&path)[SETTINGS_PATH_SIZE])
     return currentSettingsFilePath(path) && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+// The folder Turnbell started in, with its closing backslash ("C:\Games\"), or empty
+// when it could not be told: where a sound file named without a folder is looked for.
+char startFolder[SETTINGS_PATH_SIZE];
+
+}  // namespace
+
 void loadSettings()
 {
     setDefaultSettings();
+    // The settings file's path without its name, whether the file is there or not.
+    char path[SETTINGS_PATH_SIZE];
+    startFolder[0] = '\0';
+    if (currentSettingsFilePath(path)) {
+        lstrcpynA(startFolder, path, lstrlenA(path) - lstrlenA(SETTINGS_FILE_NAME) + 1);
+    }
     if (findSettingsFile(settingsFilePath)) {
         Settings.useIniFile = true;
         loadFromFile(settingsFilePath);
@@ -175,4 +189,11 @@ void saveSettings()
     if (wakeEvent) {
         SetEvent(wakeEvent);
     }
+}
+
+std::string soundFileToPlay(const char* file)
+{
+    // No trail byte of a multibyte code page is a backslash at the start or a colon second.
+    const bool relative = file[0] && file[0] != '\\' && file[0] != '/' && file[1] != ':';
+    return relative && startFolder[0] ? std::string(startFolder) + file : std::string(file);
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "settings/settings.h"
 #include "settings/settings_path.h"
 
@@ -22,3 +24,9 @@ bool findSettingsFile(char (&path)[SETTINGS_PATH_SIZE]);
 
 void loadSettings();
 void saveSettings();  // ends by setting wakeEvent, so a poll follows at once
+
+// The sound file as it is handed to PlaySoundA: a name without a folder stands for that
+// file in the folder Turnbell started in (loadSettings tells it), wherever the working
+// folder has gone since (the open-file dialog moves it as the user browses); a full path
+// stays as it is. Where no such file is, PlaySoundA plays the system's default sound.
+std::string soundFileToPlay(const char* file);
