@@ -109,23 +109,34 @@ bool claimSettingsStore()
     // shared by all of them is as safe there.
     HANDLE boundary = CreateBoundaryDescriptorW(USER_NAMESPACE, 0);
     const bool privateNamespace = boundary != nullptr;
+    StoreClaim opened = StoreClaim::Failed;  // the private namespace
     if (boundary) {
         HANDLE space = nullptr;
-        StoreClaim opened = StoreClaim::Failed;
         if (user.sid && AddSIDToBoundaryDescriptor(&boundary, user.sid)) {
-            space = CreatePrivateNamespaceW(nullptr, boundary, USER_NAMESPACE);
-            if (!space && GetLastError() == ERROR_ALREADY_EXISTS) {
+            // Every copy of this user may open the namespace, an elevated one's too: with
+            // an elevated token's default DACL (administrators and the system only) a
+            // normal copy could not look in it, nor tell whether the elevated copy runs on
+            // its settings or on others.
+            SECURITY_ATTRIBUTES everyCopy = {sizeof everyCopy, nullptr, FALSE};
+            const std::string access = "D:(A;;GA;;;" + user.text + ")(A;;GA;;;SY)";
+            ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                access.c_str(), SDDL_REVISION_1, &everyCopy.lpSecurityDescriptor, nullptr);
+            space = CreatePrivateNamespaceW(everyCopy.lpSecurityDescriptor ? &everyCopy : nullptr,
+                                            boundary, USER_NAMESPACE);
+            const DWORD error = GetLastError();
+            LocalFree(everyCopy.lpSecurityDescriptor);
+            opened = space ? StoreClaim::Made : StoreClaim::Failed;
+            if (!space && error == ERROR_ALREADY_EXISTS) {
                 space = OpenPrivateNamespaceW(boundary, USER_NAMESPACE);
-                if (!space && GetLastError() == ERROR_ACCESS_DENIED) {
-                    opened = StoreClaim::AccessDenied;
-                }
+                opened = space                                   ? StoreClaim::Held
+                         : GetLastError() == ERROR_ACCESS_DENIED ? StoreClaim::AccessDenied
+                                                                 : StoreClaim::Failed;
             }
         }
         DeleteBoundaryDescriptor(boundary);
         if (!space) {
-            // Unguarded rather than stopped by what someone else made; but an elevated
-            // copy of this user makes a namespace that a normal copy may not open.
-            return !anotherCopyHoldsTheStore(opened, privateNamespace);
+            // Unguarded rather than stopped by what this copy cannot look into.
+            return !anotherCopyHoldsTheStore(privateNamespace, opened, StoreClaim::Failed);
         }
         // space stays open until Exit: the namespace, and the mutex's name in it, last
         // only while a process holds it.
@@ -140,7 +151,7 @@ bool claimSettingsStore()
     const StoreClaim claim =
         mutex ? (error == ERROR_ALREADY_EXISTS ? StoreClaim::Held : StoreClaim::Made)
               : (error == ERROR_ACCESS_DENIED ? StoreClaim::AccessDenied : StoreClaim::Failed);
-    return !anotherCopyHoldsTheStore(claim, privateNamespace);
+    return !anotherCopyHoldsTheStore(privateNamespace, opened, claim);
 }
 
 // Exit gives up the one-copy name at once: a copy started from then on runs on these

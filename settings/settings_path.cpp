@@ -69,7 +69,9 @@ std::string settingsStoreObjectName(const SettingsStoreIdentity& store)
     return name;
 }
 
-bool anotherCopyHoldsTheStore(StoreClaim claim, bool privateNamespace)
+bool anotherCopyHoldsTheStore(bool privateNamespace, StoreClaim space, StoreClaim name)
 {
-    return claim == StoreClaim::Held || (claim == StoreClaim::AccessDenied && privateNamespace);
+    if (!privateNamespace) return name == StoreClaim::Held;
+    const bool spaceUsable = space == StoreClaim::Made || space == StoreClaim::Held;
+    return spaceUsable && (name == StoreClaim::Held || name == StoreClaim::AccessDenied);
 }

@@ -60,9 +60,13 @@ enum class StoreClaim {
     Failed,        // anything else
 };
 
-// Whether another copy runs on the store, so that this one must end. Access denied in
-// the private namespace bounded by this user's SID can only come from this user's own
-// copy (an elevated one, whose objects a normal copy may not open); in the Global
-// namespace anyone could hold the name, and this copy runs rather than be stopped by
-// another user. A failure lets this copy run unguarded.
-bool anotherCopyHoldsTheStore(StoreClaim claim, bool privateNamespace);
+// Whether another copy runs on the store, so that this one must end: space is what
+// became of the private namespace bounded by this user's SID (when there is one), name
+// what became of the store's name in it, or in the Global namespace without one. Only
+// this user's copies reach the private namespace, and each lets every other into it, so a
+// name held there, or refused (an elevated copy's, which a normal copy may not open),
+// is this user's copy on this very store. A namespace this copy cannot open or make
+// tells nothing about which store the copy there runs on. In the Global namespace anyone
+// could hold the name, and this copy runs rather than be stopped by another user. A
+// failure lets this copy run unguarded.
+bool anotherCopyHoldsTheStore(bool privateNamespace, StoreClaim space, StoreClaim name);

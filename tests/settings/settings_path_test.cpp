@@ -93,21 +93,33 @@ TEST(SettingsStoreName, KnowsAFileByItsIndexUnlessThereIsNoneAndTheRegistryByThe
     }
 }
 
-TEST(SettingsStoreClaim, EndsOnlyBesideACopyOfThisUser)
+TEST(SettingsStoreClaim, EndsOnlyBesideACopyOfThisUserOnThisStore)
 {
+    using C = StoreClaim;
     const struct {
-        StoreClaim claim;
+        const char* what;
         bool privateNamespace;
+        StoreClaim space, name;
         bool ends;
     } cases[] = {
-        {StoreClaim::Made, true, false},        {StoreClaim::Made, false, false},
-        {StoreClaim::Held, true, true},         {StoreClaim::Held, false, true},
-        {StoreClaim::AccessDenied, true, true}, {StoreClaim::AccessDenied, false, false},
-        {StoreClaim::Failed, true, false},      {StoreClaim::Failed, false, false},
+        {"the first copy", true, C::Made, C::Made, false},
+        {"a normal copy on the same store", true, C::Held, C::Held, true},
+        {"a normal copy on another store", true, C::Held, C::Made, false},
+        // An elevated copy came first: its namespace lets this copy in, its mutex not.
+        {"an elevated copy on the same store", true, C::Held, C::AccessDenied, true},
+        {"an elevated copy on another store", true, C::Held, C::Made, false},
+        {"an elevated copy whose namespace keeps this copy out", true, C::AccessDenied, C::Failed,
+         false},
+        {"no namespace to be had", true, C::Failed, C::Failed, false},
+        {"a name that fails", true, C::Made, C::Failed, false},
+        // Without private namespaces (Wine), in the Global namespace.
+        {"Global: the first copy", false, C::Failed, C::Made, false},
+        {"Global: a copy on the same store", false, C::Failed, C::Held, true},
+        {"Global: a name another user holds", false, C::Failed, C::AccessDenied, false},
+        {"Global: a name that fails", false, C::Failed, C::Failed, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(anotherCopyHoldsTheStore(c.claim, c.privateNamespace), c.ends)
-            << static_cast<int>(c.claim) << (c.privateNamespace ? " private" : " Global");
+        EXPECT_EQ(anotherCopyHoldsTheStore(c.privateNamespace, c.space, c.name), c.ends) << c.what;
     }
 }
 
