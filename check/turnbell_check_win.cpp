@@ -10,7 +10,8 @@
 // not be reached; 4 an HTTP status outside 200-299, a redirect not followed included; 5 a reply
 // that broke off or is shorter than a page; 6 not the search page, or a search that lost its form
 // on a redirect; 7 the search page lists no games for this name; 8 an HTTPS site sent the request
-// on to an address that is not HTTPS.
+// on to an address that is not HTTPS; 9 the page shows the name only as typed, never in the
+// form-encoded spelling that Turnbell looks for in a game's turn marker.
 #include <windows.h>
 #include <wininet.h>
 
@@ -41,6 +42,7 @@ enum ExitCode {
     NOT_SEARCH_PAGE = 6,
     NO_GAMES = 7,
     PLAIN_HTTP_REFUSED = 8,
+    NAME_NOT_ENCODED = 9,
 };
 
 // A printf format: the default ports and Turnbell's own waits come from the request.
@@ -74,7 +76,9 @@ const char USAGE_FORMAT[] =
     "     ended at is named)\n"
     "  7  the search page lists no games for this name\n"
     "  8  the HTTPS site sent the request on to an address that is not HTTPS, which\n"
-    "     Turnbell refuses\n";
+    "     Turnbell refuses\n"
+    "  9  the page shows the name only as typed (\"Ann Lee\"), never as Turnbell\n"
+    "     looks for it in a turn (\"Ann+Lee\"): Turnbell cannot see these turns\n";
 
 void printUsage(FILE* out)
 {
@@ -150,8 +154,11 @@ std::string unreachedReason(DWORD error, const std::string& host, bool ranOutOfT
     case ERROR_HTTP_INVALID_SERVER_RESPONSE:
         why = "the connection was closed before an answer came";
         break;
-    case ERROR_INTERNET_INVALID_CA:
     case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+        why = "whether the site's certificate has been revoked could not be checked: the "
+              "server that tells it did not answer (a proxy or firewall may keep it away)";
+        break;
+    case ERROR_INTERNET_INVALID_CA:
     case ERROR_INTERNET_SEC_CERT_ERRORS:
         why = "the site's certificate comes from an issuer this computer does not trust";
         break;
@@ -450,7 +457,29 @@ int main(int argc, char** argv)
         say("  " + game->gameId + "  " + game->gameType + "  " + joinPlayerNames(*game) +
             (game->myTurn ? "  your turn" : ""));
     }
-    say("Turnbell sees these games: the bell turns green when one starts waiting for you.");
+    // Turnbell looks for the form-encoded name in a game's turn marker. A page that
+    // shows the name only as typed never matches: no turn would ever ring the bell.
+    bool shownAsTyped = false;
+    if (waiting == 0 && std::strcmp(encoded.get(), Settings.userName) != 0) {
+        GameList typed;
+        parseSearchPage(reply.get(), outcome.bytes, typed, Settings.userName);
+        for (const auto& game : typed) shownAsTyped = shownAsTyped || game->myTurn;
+        clearGameList(typed);
+        for (const auto& game : games) {
+            for (const auto& player : game->players) {
+                shownAsTyped =
+                    shownAsTyped || lstrcmpiA(player->name.c_str(), Settings.userName) == 0;
+            }
+        }
+    }
     clearGameList(games);
+    if (shownAsTyped) {
+        say(std::string("the page shows the name as \"") + Settings.userName +
+            "\", but Turnbell looks for it as \"" + encoded.get() +
+            "\" in a game's turn marker, and it is in none: Turnbell cannot see your turns on "
+            "this page");
+        return NAME_NOT_ENCODED;
+    }
+    say("Turnbell sees these games: the bell turns green when one starts waiting for you.");
     return GAMES_FOUND;
 }

@@ -48,6 +48,13 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
         std::string line;
     } cases[] = {
         {"games, one waiting", GAMES, "\"Ann Lee\"", 0, "  101  Ploc  Ann Lee, Bob  your turn\r\n"},
+        // The page shows the name as typed, never as Turnbell looks for it in a turn.
+        {"the name as typed in a turn marker",
+         R"({"sections": [{"type": "Ploc", "games": [{"id": 101, "active": "Ann Lee", "players": [{"id": 18, "name": "Bob"}]}]}]})",
+         "\"Ann Lee\"", 9, "as \"Ann Lee\", but Turnbell looks for it as \"Ann+Lee\""},
+        {"the name as typed among the players",
+         R"({"sections": [{"type": "Ploc", "games": [{"id": 102, "active": "Bob", "players": [{"id": 17, "name": "ann lee"}]}]}]})",
+         "\"Ann Lee\"", 9, "Turnbell cannot see your turns on this page"},
         {"a 500 status", R"({"default": {"status": 500}})", "Ann", 4,
          "no game found: the site answered with HTTP status 500, not a page"},
         {"a 99-byte reply", R"({"default": {"body": "bytes", "size": 99}})", "Ann", 5,

@@ -96,11 +96,13 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
         std::string scenario = "";  // the scripted site's
     } cases[] = {
         {"trusted", "TURNBELL_TLS_TRUSTED", {0}, 0, "  101  Ploc  Ann Lee, Bob  your turn"},
+        // Wine answers 12057 (the revocation check failed) when the chain is incomplete,
+        // 12045 when the site sends its CA: the line is the one for the code answered.
         {"from an untrusted CA",
          "TURNBELL_TLS_UNTRUSTED",
          {ERROR_INTERNET_SEC_CERT_REV_FAILED, ERROR_INTERNET_INVALID_CA},
          3,
-         "the site's certificate comes from an issuer this computer does not trust"},
+         ""},
         {"for another host",
          "TURNBELL_TLS_WRONGHOST",
          {ERROR_INTERNET_SEC_CERT_CN_INVALID},
@@ -184,7 +186,12 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
             "--site https://localhost:" + std::to_string(site.port) + " \"Ann Lee\"", ".");
         EXPECT_EQ(run.exitCode, c.checkExit) << c.what << "\n" << run.output;
         EXPECT_NE(run.output.find("scheme: https"), std::string::npos) << run.output;
-        EXPECT_NE(run.output.find(c.checkLine), std::string::npos) << c.what << "\n" << run.output;
+        const std::string line =
+            !c.checkLine.empty() ? c.checkLine
+            : outcome.error == ERROR_INTERNET_SEC_CERT_REV_FAILED
+                ? "whether the site's certificate has been revoked could not be checked"
+                : "the site's certificate comes from an issuer this computer does not trust";
+        EXPECT_NE(run.output.find(line), std::string::npos) << c.what << "\n" << run.output;
     }
 }
 
