@@ -96,8 +96,7 @@ TEST_F(Https, OnlyATrustedCertificateForTheSiteGivesThePage)
         std::string scenario = "";  // the scripted site's
     } cases[] = {
         {"trusted", "TURNBELL_TLS_TRUSTED", {0}, 0, "  101  Ploc  Ann Lee, Bob  your turn"},
-        // Wine answers 12057 (the revocation check failed) when the chain is incomplete,
-        // 12045 when the site sends its CA: the line is the one for the code answered.
+        // Wine answers 12057 (revocation) for an incomplete chain: "" is the code's own line.
         {"from an untrusted CA",
          "TURNBELL_TLS_UNTRUSTED",
          {ERROR_INTERNET_SEC_CERT_REV_FAILED, ERROR_INTERNET_INVALID_CA},

@@ -63,7 +63,6 @@ TEST(FixedUrls, SiteAndHomepageAddressesTakeTheirScheme)
         {gameLinkUrl("http://old.example/j", secure), "http://old.example/j"},
         // An IPv6 address as the host is bracketed in every address built from it.
         {siteMainPageUrl({"http", "::1"}), "http://[::1]/index.php"},
-        {gamesInProgressUrl({"https", "2001:db8::7"}), "https://[2001:db8::7]/index.php?p=encours"},
         {gameLinkUrl("jeu.php?id=7", {"http", "::1"}), "http://[::1]/jeu.php?id=7"},
         {homepageUrl({"http", "::1"}), "http://[::1]"},
         // The tests are built for the built-in test site: plain HTTP on this machine.

@@ -105,8 +105,7 @@ TEST_F(Merge, IconFlashingOffNeverStartsTheTimer)
 
 TEST_F(Merge, ANewlyWaitingGamePlaysTheSoundOnceAsTheSettingsSay)
 {
-    // Started in this folder, which the working folder has left since (as Browse... moves
-    // it while the user browses).
+    // Started here; the working folder has gone elsewhere since (Browse... moves it).
     char start[MAX_PATH];
     GetCurrentDirectoryA(sizeof start, start);
     loadSettings();

@@ -95,31 +95,26 @@ TEST(SettingsStoreName, KnowsAFileByItsIndexUnlessThereIsNoneAndTheRegistryByThe
 
 TEST(SettingsStoreClaim, EndsOnlyBesideACopyOfThisUserOnThisStore)
 {
+    // Private: the first copy; a normal, then an elevated copy (its mutex refused) on this
+    // store; a copy on another; a namespace kept shut (an older elevated copy's) or failed,
+    // a name failed: it cannot tell, and runs. Global (Wine): another user's name runs.
     using C = StoreClaim;
     const struct {
-        const char* what;
         bool privateNamespace;
         StoreClaim space, name;
         bool ends;
     } cases[] = {
-        {"the first copy", true, C::Made, C::Made, false},
-        {"a normal copy on the same store", true, C::Held, C::Held, true},
-        {"a normal copy on another store", true, C::Held, C::Made, false},
-        // An elevated copy came first: its namespace lets this copy in, its mutex not.
-        {"an elevated copy on the same store", true, C::Held, C::AccessDenied, true},
-        {"an elevated copy on another store", true, C::Held, C::Made, false},
-        {"an elevated copy whose namespace keeps this copy out", true, C::AccessDenied, C::Failed,
-         false},
-        {"no namespace to be had", true, C::Failed, C::Failed, false},
-        {"a name that fails", true, C::Made, C::Failed, false},
-        // Without private namespaces (Wine), in the Global namespace.
-        {"Global: the first copy", false, C::Failed, C::Made, false},
-        {"Global: a copy on the same store", false, C::Failed, C::Held, true},
-        {"Global: a name another user holds", false, C::Failed, C::AccessDenied, false},
-        {"Global: a name that fails", false, C::Failed, C::Failed, false},
+        {true, C::Made, C::Made, false},           {true, C::Held, C::Held, true},
+        {true, C::Held, C::AccessDenied, true},    {true, C::Held, C::Made, false},
+        {true, C::AccessDenied, C::Failed, false}, {true, C::Failed, C::Failed, false},
+        {true, C::Made, C::Failed, false},         {false, C::Failed, C::Made, false},
+        {false, C::Failed, C::Held, true},         {false, C::Failed, C::AccessDenied, false},
+        {false, C::Failed, C::Failed, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(anotherCopyHoldsTheStore(c.privateNamespace, c.space, c.name), c.ends) << c.what;
+        EXPECT_EQ(anotherCopyHoldsTheStore(c.privateNamespace, c.space, c.name), c.ends)
+            << c.privateNamespace << " " << static_cast<int>(c.space) << " "
+            << static_cast<int>(c.name);
     }
 }
 
