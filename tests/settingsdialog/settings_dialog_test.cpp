@@ -16,6 +16,7 @@
 #include "settings/settings_win.h"
 #include "tray/tray.h"
 #include "tests/support/dialog_driver.h"
+#include "tests/support/game_lists.h"
 #include "tests/support/hidden_main_window.h"
 #include "tests/support/play_sound_recorder.h"
 #include "tests/support/scratch_folder.h"
@@ -309,6 +310,7 @@ TEST_F(SettingsDialog, BrowseElsewhereLeavesTheWorkingFolderAndTheSettingsFileAs
     ASSERT_TRUE(Settings.useIniFile);
     for (const bool cancelled : {true, false}) {
         SCOPED_TRACE(cancelled ? "cancelled" : "chosen");
+        playSoundCalls.clear();
         HWND fileDialog = nullptr, fileName = nullptr;
         std::string folderAfter;
         run({
@@ -323,6 +325,10 @@ TEST_F(SettingsDialog, BrowseElsewhereLeavesTheWorkingFolderAndTheSettingsFileAs
              }},
             {[&](HWND dialog) { return dialog == fileDialog && currentFolder() == other.lowered; },
              [&](HWND dialog) {
+                 // A turn while the user browses plays the start folder's sound.
+                 GameList turn = gameList({{cancelled ? "7" : "8", true}});
+                 SendMessageA(mainWindow, WM_GAMELIST, 0, reinterpret_cast<LPARAM>(&turn));
+                 clearGameList(turn);
                  if (cancelled) {
                      clickButton(dialog, IDCANCEL);
                      return;
@@ -333,11 +339,18 @@ TEST_F(SettingsDialog, BrowseElsewhereLeavesTheWorkingFolderAndTheSettingsFileAs
             {dialogWithCaption(CAPTION),
              [&](HWND dialog) {
                  folderAfter = currentFolder();
+                 SetCurrentDirectoryA(other.path.c_str());  // and so does Preview, wherever
+                 clickButton(dialog, IDC_PREVIEW);          // the working folder is
+                 SetCurrentDirectoryA(start.path.c_str());
                  SetDlgItemTextA(dialog, IDC_USERNAME, cancelled ? "bob" : "cid");
                  clickButton(dialog, IDOK);
              }},
         });
         EXPECT_EQ(folderAfter, start.lowered);
+        const std::string chosen = cancelled ? start.path + "\\sheepbaa.wav" : sound.path;
+        ASSERT_EQ(playSoundCalls.size(), 2u);
+        EXPECT_EQ(playSoundCalls[0].name, start.path + "\\sheepbaa.wav");
+        EXPECT_EQ(playSoundCalls[1].name, chosen);
         char name[USER_NAME_SIZE] = {}, file[SOUND_FILE_SIZE] = {};
         GetPrivateProfileStringA("Turnbell", "Username", "", name, sizeof name, ini.c_str());
         GetPrivateProfileStringA("Turnbell", "SoundFile", "", file, sizeof file, ini.c_str());
