@@ -169,25 +169,27 @@ Dialog readDialog(const std::vector<BYTE>& bytes, bool extended)
     return d;
 }
 
+// The template's own fields on one line (style/extended style, place, size, menu, class,
+// caption, font, point size, weight, italic, character set), compared at once.
+std::string header(const Dialog& d)
+{
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "%08lx/%08lx %d,%d %dx%d menu \"%s\" class \"%s\" \"%s\" \"%s\" %d %d %d %d",
+                  static_cast<unsigned long>(d.style), static_cast<unsigned long>(d.exStyle), d.x,
+                  d.y, d.width, d.height, d.menu.c_str(), d.className.c_str(), d.caption.c_str(),
+                  d.font.c_str(), d.pointSize, d.weight, d.italic, d.charset);
+    return text;
+}
+
 TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder)
 {
     const std::vector<BYTE> bytes = resourceBytes(RT_DIALOG, IDD_SETTINGS);
     ASSERT_FALSE(bytes.empty()) << "IDD_SETTINGS in US English";
     const Dialog d = readDialog(bytes, true);
-    EXPECT_EQ(d.style, 0x80C808C8u);
-    EXPECT_EQ(d.exStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
-    EXPECT_EQ(d.x, 0);
-    EXPECT_EQ(d.y, 0);
-    EXPECT_EQ(d.width, 360);
-    EXPECT_EQ(d.height, 130);
-    EXPECT_EQ(d.menu, "");
-    EXPECT_EQ(d.className, "");
-    EXPECT_EQ(d.caption, "Turnbell settings:");
-    EXPECT_EQ(d.font, "MS Shell Dlg");
-    EXPECT_EQ(d.pointSize, 8);
-    EXPECT_EQ(d.weight, 400);
-    EXPECT_EQ(d.italic, 0);
-    EXPECT_EQ(d.charset, 1);
+    EXPECT_EQ(header(d),
+              "80c808c8/00040000 0,0 360x130 menu \"\" class \"\" \"Turnbell settings:\" "
+              "\"MS Shell Dlg\" 8 400 0 1");
     const std::vector<Control> expected = {
         {0, 0x50810080, 47, 8, 162, 14, IDC_USERNAME, "edit", ""},
         {0, 0x50010003, 19, 55, 81, 10, IDC_FLASHICON, "button", "Flash icon in systray"},
@@ -211,17 +213,8 @@ TEST(GamesTemplate, StandardResizableDialogWithCloseAndTheList)
     ASSERT_FALSE(bytes[2] == 0xFF && bytes[3] == 0xFF)
         << "a standard template, not the extended one";
     const Dialog d = readDialog(bytes, false);
-    EXPECT_EQ(d.style, 0x90CC084Cu);
-    EXPECT_EQ(d.exStyle, 0x00040100u);
-    EXPECT_EQ(d.x, 0);
-    EXPECT_EQ(d.y, 0);
-    EXPECT_EQ(d.width, 375);
-    EXPECT_EQ(d.height, 192);
-    EXPECT_EQ(d.menu, "");
-    EXPECT_EQ(d.className, "");
-    EXPECT_EQ(d.caption, "Games");
-    EXPECT_EQ(d.font, "Ms Shell Dlg 2");
-    EXPECT_EQ(d.pointSize, 8);
+    EXPECT_EQ(header(d), "90cc084c/00040100 0,0 375x192 menu \"\" class \"\" \"Games\" "
+                         "\"Ms Shell Dlg 2\" 8 0 0 0");
     const std::vector<Control> expected = {
         {0, 0x50010000, 275, 173, 95, 14, IDCANCEL, "button", "Close"},
         {WS_EX_CLIENTEDGE, 0x50018805, 5, 5, 365, 163, IDC_GAMELIST, "syslistview32", ""},
