@@ -36,9 +36,8 @@ std::string scratchFolder(const char* name)
 BOOL CALLBACK countMainWindow(HWND window, LPARAM count)
 {
     char name[64];
-    if (GetClassNameA(window, name, sizeof name) && std::string(name) == "WC_Turnbell_Main") {
+    if (GetClassNameA(window, name, sizeof name) && std::string(name) == "WC_Turnbell_Main")
         ++*reinterpret_cast<int*>(count);
-    }
     return TRUE;
 }
 

@@ -14,9 +14,7 @@ int main(int argc, char** argv)
 {
     if (argc > 1 && std::strcmp(argv[1], "forget") == 0) {
         HWND owner = FindWindowA("WC_Turnbell_Main", nullptr);
-        if (!owner) {
-            return 1;
-        }
+        if (!owner) return 1;
         NOTIFYICONDATAA data = {};
         data.cbSize = sizeof data;
         data.hWnd = owner;

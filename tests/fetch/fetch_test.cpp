@@ -258,9 +258,8 @@ TEST_F(FetchTest, StopDuringTheReadKeepsTheEarlierReads)
     // about 3 s from the start, not with the whole reply after 12 s.
     setScenario(bytesAnswer(2000, R"(, "drip": {"bytes": 400, "interval": 3.0})"));
     std::thread stopper([] {
-        for (int i = 0; i < 100 && requestCount() == 0; ++i) {
+        for (int i = 0; i < 100 && requestCount() == 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         pollerRunning = false;
     });

@@ -28,9 +28,7 @@ TEST(ParseOutput, EscapesEverythingButPrintableAscii)
         {"\xff", "\\xff"},
         {"", ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(escapeField(c.bytes), c.printed);
-    }
+    for (const auto& c : cases) EXPECT_EQ(escapeField(c.bytes), c.printed);
 }
 
 TEST(ParseOutput, OneLinePerRecordInListOrder)

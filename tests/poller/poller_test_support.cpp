@@ -18,18 +18,14 @@ namespace {
 
 LRESULT CALLBACK receiverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message != WM_GAMELIST) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
+    if (message != WM_GAMELIST) return DefWindowProcA(window, message, wParam, lParam);
     GameList& games = *reinterpret_cast<GameList*>(lParam);
     ++deliveryCount;
     for (const auto& game : games) {
         deliveredSummary += game->gameType + "|" + game->gameId + "|" + (game->myTurn ? "T" : "F") +
                             "|" + joinPlayerNames(*game) + ";";
     }
-    if (onDelivery) {
-        onDelivery(games);
-    }
+    if (onDelivery) onDelivery(games);
     return 0;
 }
 

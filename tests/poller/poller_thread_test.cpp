@@ -86,9 +86,8 @@ protected:
     static bool deliveryPending()
     {
         const double deadline = nowMs() + 5000;
-        while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && nowMs() < deadline) {
+        while (!(HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) && nowMs() < deadline)
             Sleep(10);
-        }
         return HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE;
     }
 

@@ -21,8 +21,7 @@ constexpr char PARENT_KEY[] = "Software\\_Fenwold";
 
 void writeFile(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 bool fileExists(const std::string& path)
@@ -92,9 +91,7 @@ protected:
     {
         SetCurrentDirectoryA(previousDirectory);
         for (const std::string& dir : {directory, otherDirectory}) {
-            if (dir.empty()) {
-                continue;
-            }
+            if (dir.empty()) continue;
             const std::string file = dir + "\\Turnbell.ini";
             SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(file.c_str());
@@ -355,9 +352,7 @@ TEST_F(SettingsStore, StoredRegistryFlagsAreOnUnlessTheirBytesMakeTheNumberZero)
     for (const Case& c : cases) {
         for (const char* flag : {"NotifyIcon", "NotifySound"}) {
             RegDeleteTreeA(HKEY_CURRENT_USER, PARENT_KEY);
-            if (c.stored) {
-                storeValue(flag, c.type, c.data);
-            }
+            if (c.stored) storeValue(flag, c.type, c.data);
             std::memset(&Settings, 'x', sizeof Settings);
             loadSettings();
             const bool icon = std::strcmp(flag, "NotifyIcon") == 0;
@@ -459,9 +454,8 @@ protected:
     {
         SetCurrentDirectoryA(previousDirectory);
         DeleteFileW(longIni.c_str());
-        for (auto it = created.rbegin(); it != created.rend(); ++it) {
+        for (auto it = created.rbegin(); it != created.rend(); ++it)
             RemoveDirectoryW((L"\\\\?\\" + *it).c_str());
-        }
         SettingsStore::TearDown();
     }
 

@@ -56,9 +56,7 @@ std::vector<std::uint32_t> drawnColours(HICON icon, int width, int height)
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
-    for (auto& c : colours) {
-        c &= 0x00FFFFFFu;
-    }
+    for (auto& c : colours) c &= 0x00FFFFFFu;
     return colours;
 }
 
@@ -83,13 +81,10 @@ std::vector<bool> transparentPixels(HICON icon, int width, int height)
     ReleaseDC(nullptr, screen);
     std::vector<bool> mask;
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
+        for (int x = 0; x < width; ++x)
             mask.push_back((rows[y * rowBytes + x / 8] >> (7 - x % 8)) & 1);
-        }
     }
-    if (ii.hbmColor) {
-        DeleteObject(ii.hbmColor);
-    }
+    if (ii.hbmColor) DeleteObject(ii.hbmColor);
     DeleteObject(ii.hbmMask);
     return mask;
 }

@@ -69,9 +69,8 @@ std::string siteControl(const char* method, const char* path, const std::string&
     std::string reply;
     char chunk[4096];
     int n;
-    while ((n = recv(s, chunk, sizeof chunk, 0)) > 0) {
+    while ((n = recv(s, chunk, sizeof chunk, 0)) > 0)
         reply.append(chunk, static_cast<std::size_t>(n));
-    }
     closesocket(s);
     EXPECT_EQ(reply.compare(0, 12, "HTTP/1.1 200"), 0) << path << ": " << reply.substr(0, 80);
     return bodyOf(reply);
