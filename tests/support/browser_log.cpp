@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include "tests/support/wait_until.h"
+
 namespace {
 
 const char BROWSER_KEY[] = "Software\\Wine\\WineBrowser";
@@ -47,14 +49,8 @@ std::vector<std::string> BrowserLog::urls() const
 
 std::vector<std::string> BrowserLog::waitForUrls(std::size_t count, DWORD timeoutMs) const
 {
-    const DWORD start = GetTickCount();
-    std::vector<std::string> lines = urls();
-    while (lines.size() < count && GetTickCount() - start < timeoutMs) {
-        // Keep this thread's windows answering while the browser process starts.
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        Sleep(50);
-        lines = urls();
-    }
+    // This thread's windows keep answering while the browser process starts.
+    std::vector<std::string> lines;
+    waitUntil([&] { return (lines = urls()).size() >= count; }, timeoutMs);
     return lines;
 }
