@@ -92,6 +92,9 @@ protected:
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
         createHiddenMainWindow("WC_SettingsRequests", mainWindowProc);
+        // Two icons that differ, so that each shows where the dialog puts it.
+        smallIcon = LoadIconA(nullptr, IDI_INFORMATION);
+        largeIcon = LoadIconA(nullptr, IDI_WARNING);
         wakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
     void SetUp() override { store(START); }
@@ -363,24 +366,35 @@ TEST_F(SettingsDialog, BrowseElsewhereLeavesTheWorkingFolderAndTheSettingsFileAs
 }
 
 // The menu's "Settings..." while the dialog is open (at the first start it opens by
-// itself): the dialog on screen comes forward, no second one opens on top of it to
-// write its own values over the first's, and one Escape closes it.
+// itself) behind another window: the dialog on screen comes to the front, no second one
+// opens on top of it to write its own values over the first's, and one Escape closes
+// it. It shows the program's icons in its caption and for Alt+Tab.
 TEST_F(SettingsDialog, ASecondRequestBringsTheOpenDialogForward)
 {
     std::size_t open = 0;
+    bool inFront = false;
+    std::pair<HICON, HICON> icons;
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                 nullptr, nullptr, nullptr);
     request({{dialogWithCaption(CAPTION),
-              [](HWND) {
+              [&](HWND dialog) {
+                  icons = dialogIcons(dialog);
+                  SetForegroundWindow(other);
                   PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
                   PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
               }},
              {dialogWithCaptionOnceHandled(CAPTION, mainWindow), [&](HWND dialog) {
                   open = dialogsWithCaption(CAPTION).size();
+                  inFront = GetForegroundWindow() == dialog;
                   if (open == 1)
                       pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_ESCAPE);
                   else
                       cancelEveryDialog();
               }}});
+    DestroyWindow(other);
     EXPECT_EQ(open, 1u);
+    EXPECT_TRUE(inFront);
+    EXPECT_EQ(icons, std::make_pair(smallIcon, largeIcon));
     EXPECT_TRUE(dialogsWithCaption(CAPTION).empty());
 }
 
