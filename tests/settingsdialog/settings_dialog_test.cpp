@@ -122,29 +122,31 @@ protected:
 };
 
 // Every way the dialog goes, after the user's edits: OK and Enter store them, the three
-// others keep the settings as they were; each saves what it leaves and wakes the poller,
-// so that a poll with the new name follows at once. Preview plays what the edit box
-// holds as it stands, confirmed or not, and stores nothing.
+// others keep the settings as they were, an emptied sound file too; each saves what it
+// leaves and wakes the poller, so that a poll with the new name follows at once. Preview
+// plays what the edit box holds as it stands, confirmed or not, and stores nothing.
 TEST_F(SettingsDialog, EachWayToCloseStoresOrKeepsTheEditsAndAlwaysSavesAndWakes)
 {
     // The name is kept exactly as typed, blanks included.
     const Values edited = {" bob ", false, true, "C:\\sounds\\ding.wav"};
+    const Values emptied = {" bob ", false, true, ""};
     const auto closing = closingWithoutOk(IDC_USERNAME);
     const struct {
         const char* what;
+        const Values& edit;
         std::function<void(HWND)> close;
         INT_PTR result;
         bool stores;
         bool previews;
     } rows[] = {
-        {"OK", [](HWND dialog) { clickButton(dialog, IDOK); }, IDOK, true, false},
-        {"Enter in the user name",
+        {"OK", edited, [](HWND dialog) { clickButton(dialog, IDOK); }, IDOK, true, false},
+        {"Enter in the user name", edited,
          [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN); }, IDOK, true,
          false},
-        {"Cancel", closing[0], IDCANCEL, false, false},
-        {"Escape", closing[1], IDCANCEL, false, false},
-        {"the caption's close button", closing[2], IDCANCEL, false, false},
-        {"Preview, then Cancel",
+        {"Cancel", emptied, closing[0], IDCANCEL, false, false},
+        {"Escape", emptied, closing[1], IDCANCEL, false, false},
+        {"the caption's close button", emptied, closing[2], IDCANCEL, false, false},
+        {"Preview, then Cancel", edited,
          [](HWND dialog) {
              clickButton(dialog, IDC_PREVIEW);
              clickButton(dialog, IDCANCEL);
@@ -160,14 +162,14 @@ TEST_F(SettingsDialog, EachWayToCloseStoresOrKeepsTheEditsAndAlwaysSavesAndWakes
         const INT_PTR result = run({{dialogWithCaption(CAPTION),
                                      [&](HWND dialog) {
                                          before = shown(dialog);
-                                         edit(dialog, edited.userName, edited.soundFile);
+                                         edit(dialog, row.edit.userName, row.edit.soundFile);
                                          clickButton(dialog, IDC_FLASHICON);
                                          clickButton(dialog, IDC_PLAYSOUND);
                                      }},
                                     {dialogWithCaption(CAPTION), row.close}});
         EXPECT_EQ(before, START) << row.what;
         EXPECT_EQ(result, row.result) << row.what;
-        EXPECT_EQ(stored(), row.stores ? edited : START) << row.what;
+        EXPECT_EQ(stored(), row.stores ? row.edit : START) << row.what;
         EXPECT_EQ(savedInRegistry(), stored()) << row.what;
         EXPECT_EQ(WaitForSingleObject(wakeEvent, 0), WAIT_OBJECT_0) << row.what;
         ASSERT_EQ(playSoundCalls.size(), row.previews ? 1u : 0u) << row.what;
@@ -246,15 +248,15 @@ TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere)
         bool chosen;
         std::string afterBrowse;
         int close;
-        std::string stored;
+        Values stored;
     } rows[] = {
-        {"a file chosen, then Cancel", true, sound.path, IDCANCEL, START.soundFile},
-        {"Browse cancelled, then OK", false, "keep me.wav", IDOK, "keep me.wav"},
+        {"a file chosen, then Cancel", true, sound.path, IDCANCEL, START},
+        {"Browse cancelled, OK", false, "keep me.wav", IDOK, {"alice", true, false, "keep me.wav"}},
     };
     for (const auto& row : rows) {
         store(START);
         std::string offered, afterBrowse;
-        run({
+        const INT_PTR result = run({
             {dialogWithCaption(CAPTION),
              [](HWND dialog) {
                  SetDlgItemTextA(dialog, IDC_SOUNDFILE, "keep me.wav");
@@ -275,7 +277,8 @@ TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere)
         });
         EXPECT_EQ(offered, "keep me.wav") << row.what;
         EXPECT_EQ(afterBrowse, row.afterBrowse) << row.what;
-        EXPECT_EQ(std::string(Settings.soundFile), row.stored) << row.what;
+        EXPECT_EQ(result, row.close) << row.what;
+        EXPECT_EQ(stored(), row.stored) << row.what;
     }
 }
 
