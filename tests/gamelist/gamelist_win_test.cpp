@@ -380,7 +380,7 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
               owner = GetWindow(dialog, GW_OWNER);
               icons = dialogIcons(dialog);
               ShowWindow(dialog, SW_MINIMIZE);
-              setCurrentGames({{"10", false}, {"50", true, "Chess", {"ivy"}}});
+              setCurrentGames({{"10", false, "Chess", {"ann"}}, {"50", true, "Chess", {"ivy"}}});
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_COMMAND, ID_SHOWGAMES, 0);

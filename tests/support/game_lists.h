@@ -1,5 +1,5 @@
 // Game lists as the tests write them: each game by its id, whether it waits for the user,
-// its type and its players.
+// its type and its players (an empty type and none, unless given).
 #pragma once
 
 #include <string>
@@ -10,8 +10,8 @@
 struct GameSketch {
     const char* id;
     bool myTurn;
-    const char* type = "Chess";
-    std::vector<const char*> players = {"ann"};
+    const char* type = "";
+    std::vector<const char*> players = {};
 };
 
 // The records as the parser makes them, each with the link "jeu.php?id=<id>".
