@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -127,8 +125,7 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
     std::ofstream(fileFolder + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
     std::ofstream(otherFile.path + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
     std::string fileFolderUpper = fileFolder;
-    std::transform(fileFolderUpper.begin(), fileFolderUpper.end(), fileFolderUpper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    CharUpperA(&fileFolderUpper[0]);
     char fileFolderShort[MAX_PATH] = "";
     GetShortPathNameA(fileFolder.c_str(), fileFolderShort, sizeof fileFolderShort);
     ASSERT_STRNE(fileFolderShort, "") << "no short name for " << fileFolder;

@@ -23,12 +23,6 @@ namespace {
 
 const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
 
-void setCurrentGames(const std::vector<GameSketch>& games)
-{
-    clearGameList(currentGames);
-    currentGames = gameList(games);
-}
-
 // A row as the list view shows it: its three columns and the game id it carries.
 struct Row {
     std::string id, type, players;

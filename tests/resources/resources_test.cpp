@@ -7,7 +7,6 @@
 #include <cctype>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "res/resource.h"
@@ -172,37 +171,17 @@ Dialog readDialog(const std::vector<BYTE>& bytes, bool extended)
     return d;
 }
 
-// A style by the names of its bits (those of the dialogs' own styles), the rest in hex.
-using Names = std::vector<std::pair<DWORD, const char*>>;
-#define NAMED(bit) std::make_pair(DWORD(bit), #bit)
-const Names STYLES = {NAMED(WS_POPUP),      NAMED(WS_VISIBLE),    NAMED(WS_CAPTION),
-                      NAMED(WS_SYSMENU),    NAMED(WS_THICKFRAME), NAMED(DS_CENTER),
-                      NAMED(DS_MODALFRAME), NAMED(DS_SETFONT),    NAMED(DS_FIXEDSYS),
-                      NAMED(DS_3DLOOK)};
-const Names EX_STYLES = {NAMED(WS_EX_APPWINDOW), NAMED(WS_EX_WINDOWEDGE)};
-std::string named(DWORD style, const Names& names)
-{
-    std::string text;
-    for (const auto& [bit, name] : names) {
-        if ((style & bit) != bit) continue;
-        text += std::string(name) + "|";
-        style &= ~bit;
-    }
-    char rest[16];
-    std::snprintf(rest, sizeof rest, "%lx", static_cast<unsigned long>(style));
-    return text + rest;
-}
-
-// The template's own fields on one line, each by its name, compared at once.
+// The template's own fields on one line, each after its name, compared at once.
 std::string header(const Dialog& d)
 {
     char text[400];
     std::snprintf(text, sizeof text,
-                  "at %d,%d size %dx%d menu \"%s\" class \"%s\" caption \"%s\" font \"%s\" %d "
-                  "weight %d italic %d charset %d",
-                  d.x, d.y, d.width, d.height, d.menu.c_str(), d.className.c_str(),
-                  d.caption.c_str(), d.font.c_str(), d.pointSize, d.weight, d.italic, d.charset);
-    return named(d.style, STYLES) + " ex " + named(d.exStyle, EX_STYLES) + " " + text;
+                  "style %08lx ex-style %08lx at %d,%d size %dx%d menu \"%s\" class \"%s\" caption "
+                  "\"%s\" font \"%s\" %d weight %d italic %d charset %d",
+                  static_cast<unsigned long>(d.style), static_cast<unsigned long>(d.exStyle), d.x,
+                  d.y, d.width, d.height, d.menu.c_str(), d.className.c_str(), d.caption.c_str(),
+                  d.font.c_str(), d.pointSize, d.weight, d.italic, d.charset);
+    return text;
 }
 
 TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder)
@@ -210,10 +189,10 @@ TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder)
     const std::vector<BYTE> bytes = resourceBytes(RT_DIALOG, IDD_SETTINGS);
     ASSERT_FALSE(bytes.empty()) << "IDD_SETTINGS in US English";
     const Dialog d = readDialog(bytes, true);
-    EXPECT_EQ(header(d), "WS_POPUP|WS_CAPTION|WS_SYSMENU|DS_CENTER|DS_MODALFRAME|DS_SETFONT|"
-                         "DS_FIXEDSYS|0 ex WS_EX_APPWINDOW|0 at 0,0 size 360x130 menu \"\" class "
-                         "\"\" caption \"Turnbell settings:\" font \"MS Shell Dlg\" 8 weight 400 "
-                         "italic 0 charset 1");
+    EXPECT_EQ(header(d),
+              "style 80c808c8 ex-style 00040000 at 0,0 size 360x130 menu \"\" class \"\" "
+              "caption \"Turnbell settings:\" font \"MS Shell Dlg\" 8 weight 400 italic "
+              "0 charset 1");
     const std::vector<Control> expected = {
         {0, 0x50810080, 47, 8, 162, 14, IDC_USERNAME, "edit", ""},
         {0, 0x50010003, 19, 55, 81, 10, IDC_FLASHICON, "button", "Flash icon in systray"},
@@ -237,10 +216,9 @@ TEST(GamesTemplate, StandardResizableDialogWithCloseAndTheList)
     ASSERT_FALSE(bytes[2] == 0xFF && bytes[3] == 0xFF)
         << "a standard template, not the extended one";
     const Dialog d = readDialog(bytes, false);
-    EXPECT_EQ(header(d), "WS_POPUP|WS_VISIBLE|WS_CAPTION|WS_SYSMENU|WS_THICKFRAME|DS_CENTER|"
-                         "DS_SETFONT|DS_FIXEDSYS|DS_3DLOOK|0 ex WS_EX_APPWINDOW|WS_EX_WINDOWEDGE|0 "
-                         "at 0,0 size 375x192 menu \"\" class \"\" caption \"Games\" font "
-                         "\"Ms Shell Dlg 2\" 8 weight 0 italic 0 charset 0");
+    EXPECT_EQ(header(d),
+              "style 90cc084c ex-style 00040100 at 0,0 size 375x192 menu \"\" class \"\" "
+              "caption \"Games\" font \"Ms Shell Dlg 2\" 8 weight 0 italic 0 charset 0");
     const std::vector<Control> expected = {
         {0, 0x50010000, 275, 173, 95, 14, IDCANCEL, "button", "Close"},
         {WS_EX_CLIENTEDGE, 0x50018805, 5, 5, 365, 163, IDC_GAMELIST, "syslistview32", ""},

@@ -37,8 +37,7 @@ struct Values {
 
 std::ostream& operator<<(std::ostream& out, const Values& v)
 {
-    return out << "{\"" << v.userName << "\", " << v.notifyIcon << ", " << v.notifySound << ", \""
-               << v.soundFile << "\"}";
+    return out << ::testing::PrintToString(v.fields());
 }
 
 void store(const Values& v)

@@ -28,3 +28,10 @@ inline GameList gameList(const std::vector<GameSketch>& games)
     }
     return list;
 }
+
+// Those games as the last poll's, in place of any before.
+inline void setCurrentGames(const std::vector<GameSketch>& games)
+{
+    clearGameList(currentGames);
+    currentGames = gameList(games);
+}

@@ -44,8 +44,6 @@ inline void createHiddenMainWindow(const char* className, WNDPROC procedure = De
 // The icons a dialog shows: in its caption (small) and for Alt+Tab (big).
 inline std::pair<HICON, HICON> dialogIcons(HWND dialog)
 {
-    const auto icon = [dialog](WPARAM size) {
-        return reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, size, 0));
-    };
-    return {icon(ICON_SMALL), icon(ICON_BIG)};
+    return {reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)),
+            reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_BIG, 0))};
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstddef>
@@ -101,14 +102,6 @@ protected:
 bool Tray::prepared;
 std::vector<std::uint32_t> Tray::normal, Tray::alert;
 
-bool zeroFrom(const NOTIFYICONDATAA& data, std::size_t offset)
-{
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&data);
-    for (std::size_t i = offset; i < sizeof data; ++i)
-        if (bytes[i] != 0) return false;
-    return true;
-}
-
 TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
 {
     // Wine's desktop process (explorer) owns the notification area window; without it
@@ -160,9 +153,13 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
         EXPECT_EQ(std::string(data.szTip), c.tip) << c.what;
         // The rest of the tooltip buffer and every member after it stay zero: no
         // balloon, no state, no guid.
-        for (std::size_t b = std::strlen(data.szTip); b < sizeof data.szTip; ++b)
-            ASSERT_EQ(data.szTip[b], 0) << c.what << ", tooltip byte " << b;
-        EXPECT_TRUE(zeroFrom(data, offsetof(NOTIFYICONDATAA, dwState))) << c.what;
+        const char* bytes = reinterpret_cast<const char*>(&data);
+        const auto zero = [](char byte) { return byte == 0; };
+        EXPECT_TRUE(std::all_of(data.szTip + std::strlen(data.szTip), std::end(data.szTip), zero))
+            << c.what << ": the tooltip's rest";
+        EXPECT_TRUE(
+            std::all_of(bytes + offsetof(NOTIFYICONDATAA, dwState), bytes + sizeof data, zero))
+            << c.what << ": the members after it";
     }
 }
 
