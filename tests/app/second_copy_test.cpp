@@ -185,9 +185,8 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
 
 // Exit while a poll hangs: the first copy waits up to 10 s for its poller, but has
 // already saved its settings and given up the one-copy name, so a copy started then on
-// the same settings runs, and goes on running once the first has ended. That wait starts
-// only after the save: however long the save takes to come, the first copy is still in
-// it when the second starts, unless this test takes 10 s to start a process.
+// the same settings runs, and goes on running once the first has ended. That wait begins
+// after the save, so the save may come late on a busy machine and the first still waits.
 TEST_F(Copies, ACopyStartedRightAfterExitRunsWhileAPollHangs)
 {
     SilentSite site;

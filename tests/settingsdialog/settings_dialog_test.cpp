@@ -201,12 +201,7 @@ TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields)
 {
     struct Case {
         std::size_t nameLength, fileLength, storedName, storedFile;
-    } cases[] = {
-        {0, 0, 0, 0},
-        {299, 259, 299, 259},
-        {300, 260, 299, 259},
-        {1000, 600, 299, 259},
-    };
+    } cases[] = {{0, 0, 0, 0}, {299, 259, 299, 259}, {300, 260, 299, 259}, {1000, 600, 299, 259}};
     for (const auto& c : cases) {
         const std::string name(c.nameLength, 'n'), file(c.fileLength, 'f');
         run({{dialogWithCaption(CAPTION), [&](HWND dialog) {

@@ -215,12 +215,10 @@ TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
     const struct {
         int count;
         const char* tip;
-    } cases[] = {
-        {0, "Turnbell - 0 games waiting"},
-        {1, "Turnbell - 1 games waiting"},
-        {INT_MAX, "Turnbell - 2147483647 games waiting"},
-        {INT_MIN, "Turnbell - -2147483648 games waiting"},
-    };
+    } cases[] = {{0, "Turnbell - 0 games waiting"},
+                 {1, "Turnbell - 1 games waiting"},
+                 {INT_MAX, "Turnbell - 2147483647 games waiting"},
+                 {INT_MIN, "Turnbell - -2147483648 games waiting"}};
     for (const auto& c : cases) {
         shellNotifyCalls.clear();
         trayUpdateTip(c.count);
@@ -251,7 +249,8 @@ std::vector<std::uint32_t> frameOf(const std::vector<std::uint32_t>& normal,
 }
 
 // Starts, steps and stops in a row, each with what the tray shows after it and whether
-// the flash timer then runs. A start while flashing begins the cycle again.
+// the flash timer then runs (100 ms: ten frames a second). A start while flashing begins
+// the cycle again.
 TEST_F(Tray, EachStepOfTheFlashShowsItsFrameAndTheTimerRunsUntilTheStop)
 {
     ASSERT_TRUE(prepared);
@@ -297,7 +296,6 @@ TEST_F(Tray, EachStepOfTheFlashShowsItsFrameAndTheTimerRunsUntilTheStop)
             EXPECT_EQ(shown.colours, frameOf(normal, alert, row.weight)) << row.what;
             EXPECT_EQ(shown.transparent, outline) << row.what << ": the normal icon's outline";
         }
-        // Ten frames a second.
         EXPECT_EQ(runningTimerPeriod(mainWindow, FLASH_TIMER), row.timer ? 100u : 0u) << row.what;
     }
 }
