@@ -8,30 +8,19 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "res/resource.h"
 #include "tests/support/read_file.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/stored_value.h"
 #include "tests/support/wait_until.h"
 
 namespace {
 
 const char SETTINGS_FILE[] = "[Turnbell]\r\nUsername=\r\n";
-
-std::string scratchFolder(const char* name)
-{
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    const std::string folder =
-        std::string(temp) + "turnbell-copies-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
 
 BOOL CALLBACK countMainWindow(HWND window, LPARAM count)
 {
@@ -130,19 +119,19 @@ protected:
 TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
 {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\_Fenwold");
-    const std::string registryFolder = scratchFolder("registry");
-    const std::string fileFolder = scratchFolder("file");
+    const ScratchFolder registry("copies-registry"), otherRegistry("copies-registry-2");
+    const ScratchFolder file("copies-file"), otherFile("copies-other-file");
+    const std::string& fileFolder = file.path;
     std::ofstream(fileFolder + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
-    const std::string otherFileFolder = scratchFolder("other-file");
-    std::ofstream(otherFileFolder + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
+    std::ofstream(otherFile.path + "\\Turnbell.ini", std::ios::binary) << SETTINGS_FILE;
     std::string fileFolderUpper = fileFolder;
-    std::transform(fileFolderUpper.begin(), fileFolderUpper.end(), fileFolderUpper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    CharUpperA(&fileFolderUpper[0]);
     char fileFolderShort[MAX_PATH] = "";
     GetShortPathNameA(fileFolder.c_str(), fileFolderShort, sizeof fileFolderShort);
     ASSERT_STRNE(fileFolderShort, "") << "no short name for " << fileFolder;
     // A folder named Turnbell.ini selects file mode too, but cannot be opened as a file.
-    const std::string folderFolder = scratchFolder("folder");
+    const ScratchFolder folders("copies-folder");
+    const std::string& folderFolder = folders.path;
     CreateDirectoryA((folderFolder + "\\Turnbell.ini").c_str(), nullptr);
     char linked[MAX_PATH] = "";
     ASSERT_NE(GetEnvironmentVariableA("TURNBELL_LINKED_FOLDER", linked, sizeof linked), 0u)
@@ -153,7 +142,7 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
 
     // The first copies: one on the registry, two on settings files, one on a folder
     // named as the settings file.
-    start(registryFolder);
+    start(registry.path);
     start(fileFolder);
     start(linkedFileFolder);
     start(folderFolder);
@@ -164,14 +153,13 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
         std::string folder;
         bool ends;
     } cases[] = {
-        {"the registry, from another folder with no settings file", scratchFolder("registry-2"),
-         true},
+        {"the registry, from another folder with no settings file", otherRegistry.path, true},
         {"the same settings file, its folder named in upper case", fileFolderUpper, true},
         {"the same settings file, its folder reached through a symbolic link",
          std::string(linked) + "\\link", true},
         {"the same settings file, reached by its folder's short name", fileFolderShort, true},
         {"the same folder named as the settings file", folderFolder, true},
-        {"a settings file of its own", otherFileFolder, false},
+        {"a settings file of its own", otherFile.path, false},
     };
     int expected = before + 4;
     for (const auto& c : cases) {
@@ -197,11 +185,13 @@ TEST_F(Copies, ASecondCopyOnTheSameSettingsEndsAtOnceAndOneOnOtherSettingsRuns)
 
 // Exit while a poll hangs: the first copy waits up to 10 s for its poller, but has
 // already saved its settings and given up the one-copy name, so a copy started then on
-// the same settings runs, and goes on running once the first has ended.
+// the same settings runs, and goes on running once the first has ended. That wait begins
+// after the save, so the save may come late on a busy machine and the first still waits.
 TEST_F(Copies, ACopyStartedRightAfterExitRunsWhileAPollHangs)
 {
     SilentSite site;
-    const std::string folder = scratchFolder("exit");
+    const ScratchFolder scratch("copies-exit");
+    const std::string& folder = scratch.path;
     const std::string settings = folder + "\\Turnbell.ini";
     std::ofstream(settings, std::ios::binary) << "[Turnbell]\r\nUsername=Ann\r\n";
     const int before = mainWindows();
@@ -213,7 +203,7 @@ TEST_F(Copies, ACopyStartedRightAfterExitRunsWhileAPollHangs)
     ASSERT_TRUE(PostMessageA(window, WM_COMMAND, ID_EXIT, 0));
     // Its save at Exit fills the file with all four settings, while its poll still hangs.
     EXPECT_TRUE(waitUntil(
-        [&] { return readFile(settings).find("NotifySound=") != std::string::npos; }, 5000))
+        [&] { return readFile(settings).find("NotifySound=") != std::string::npos; }, 30000))
         << "nothing saved at Exit: " << readFile(settings);
     const HANDLE second = start(folder);
     ASSERT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT))

@@ -23,12 +23,6 @@ namespace {
 
 const std::string ROOT = std::string("http://") + TURNBELL_SITE_HOST + "/";
 
-void setCurrentGames(const std::vector<GameSketch>& games)
-{
-    clearGameList(currentGames);
-    currentGames = gameList(games);
-}
-
 // A row as the list view shows it: its three columns and the game id it carries.
 struct Row {
     std::string id, type, players;
@@ -168,6 +162,9 @@ protected:
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
         appInstance = GetModuleHandleA(nullptr);
+        // Two icons that differ, so that each shows where the dialog puts it.
+        smallIcon = LoadIconA(nullptr, IDI_INFORMATION);
+        largeIcon = LoadIconA(nullptr, IDI_WARNING);
     }
     void TearDown() override { clearGameList(currentGames); }
 
@@ -357,13 +354,15 @@ TEST_F(GameListDialog, CloseEscapeAndCaptionCloseEachEndTheDialog)
 // newly waits. The user asks for the list again: from the icon with either button and
 // from the menu. The list, owned by the program's window, comes forward with the games of
 // now, the new one first; no second one opens on top of it, and one Escape closes it.
+// It shows the program's icons in its caption and for Alt+Tab.
 TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
 {
     setCurrentGames(MIXED);
     createHiddenMainWindow("WC_GameListRequests", mainWindowProc);
     std::size_t open = 0;
-    bool restored = false;
+    bool inFront = false;
     HWND owner = nullptr;
+    std::pair<HICON, HICON> icons;
     std::vector<Row> rows;
     runDialog(
         [] {
@@ -373,15 +372,16 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
         {{dialogWithCaption(GAMES),
           [&](HWND dialog) {
               owner = GetWindow(dialog, GW_OWNER);
+              icons = dialogIcons(dialog);
               ShowWindow(dialog, SW_MINIMIZE);
-              setCurrentGames({{"10", false}, {"50", true, "Chess", {"ivy"}}});
+              setCurrentGames({{"10", false, "Chess", {"ann"}}, {"50", true, "Chess", {"ivy"}}});
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_TRAYICON, TRAY_ICON_ID, WM_RBUTTONDBLCLK);
               PostMessageA(mainWindow, WM_COMMAND, ID_SHOWGAMES, 0);
           }},
          {dialogWithCaptionOnceHandled(GAMES, mainWindow), [&](HWND dialog) {
               open = dialogsWithCaption(GAMES).size();
-              restored = !IsIconic(dialog);
+              inFront = !IsIconic(dialog) && GetForegroundWindow() == dialog;
               rows = readRows(GetDlgItem(dialog, IDC_GAMELIST));
               if (open == 1)
                   pressKey(GetDlgItem(dialog, IDC_GAMELIST), VK_ESCAPE);
@@ -390,7 +390,8 @@ TEST_F(GameListDialog, ASecondRequestBringsTheOpenListForwardWithTheLatestGames)
           }}});
     EXPECT_EQ(owner, mainWindow);
     EXPECT_EQ(open, 1u);
-    EXPECT_TRUE(restored);
+    EXPECT_EQ(icons, std::make_pair(smallIcon, largeIcon));
+    EXPECT_TRUE(inFront) << "restored and in front";
     EXPECT_EQ(rows, (std::vector<Row>{{"50", "Chess", "ivy", 50}, {"10", "Chess", "ann", 10}}));
     EXPECT_TRUE(dialogsWithCaption(GAMES).empty());
     mainWindow = nullptr;  // its procedure would stop the poller and quit if destroyed

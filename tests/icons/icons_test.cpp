@@ -25,25 +25,13 @@ struct Rgb {
 
 const Rgb BLACK{0, 0, 0}, MAROON{128, 0, 0}, RED{255, 0, 0};
 const Rgb GREEN{0, 128, 0}, TEAL{0, 128, 128}, LIME{0, 255, 0};
+const Rgb OLIVE{128, 128, 0}, NAVY{0, 0, 128}, PURPLE{128, 0, 128}, SILVER{192, 192, 192};
+const Rgb GREY{128, 128, 128}, YELLOW{255, 255, 0}, BLUE{0, 0, 255}, FUCHSIA{255, 0, 255};
+const Rgb AQUA{0, 255, 255}, WHITE{255, 255, 255};
 
-const std::array<Rgb, 16> STANDARD_PALETTE = {{
-    {0, 0, 0},
-    {128, 0, 0},
-    {0, 128, 0},
-    {128, 128, 0},
-    {0, 0, 128},
-    {128, 0, 128},
-    {0, 128, 128},
-    {192, 192, 192},
-    {128, 128, 128},
-    {255, 0, 0},
-    {0, 255, 0},
-    {255, 255, 0},
-    {0, 0, 255},
-    {255, 0, 255},
-    {0, 255, 255},
-    {255, 255, 255},
-}};
+const std::array<Rgb, 16> STANDARD_PALETTE = {BLACK, MAROON,  GREEN, OLIVE, NAVY, PURPLE,
+                                              TEAL,  SILVER,  GREY,  RED,   LIME, YELLOW,
+                                              BLUE,  FUCHSIA, AQUA,  WHITE};
 
 unsigned u16(const std::vector<unsigned char>& b, std::size_t at)
 {

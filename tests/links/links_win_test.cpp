@@ -17,12 +17,6 @@ namespace {
 // The tests are built for the built-in test site: plain HTTP on this machine.
 const std::string ROOT = "http://localhost/";
 
-void setCurrentGames(const std::vector<GameSketch>& games)
-{
-    clearGameList(currentGames);
-    currentGames = gameList(games);
-}
-
 class LinksTest : public ::testing::Test {
 protected:
     void TearDown() override { clearGameList(currentGames); }

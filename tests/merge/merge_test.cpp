@@ -160,7 +160,7 @@ TEST(MergeGames, CurrentListBecomesMarkedDeepCopiesInPageOrder)
     GameList current = gameList({{"5", T}, {"6", F}});
     for (auto& g : current) g->notified = true;
 
-    GameList delivered = gameList({{"9", F}, {"6", T}, {"5", T}, {"", F}});
+    GameList delivered = gameList({{"9", F}, {"6", T, "Chess", {"ann"}}, {"5", T}, {"", F}});
     delivered[1]->players.push_back(makePlayerRecord("bob", "p2", true));
     mergeGameList(current, delivered, true, true, "");
 

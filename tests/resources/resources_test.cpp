@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "res/resource.h"
@@ -88,9 +89,10 @@ struct Control {
 
 bool operator==(const Control& a, const Control& b)
 {
-    return a.exStyle == b.exStyle && a.style == b.style && a.x == b.x && a.y == b.y &&
-           a.width == b.width && a.height == b.height && a.id == b.id &&
-           a.className == b.className && a.text == b.text;
+    const auto fields = [](const Control& c) {
+        return std::tie(c.exStyle, c.style, c.x, c.y, c.width, c.height, c.id, c.className, c.text);
+    };
+    return fields(a) == fields(b);
 }
 
 std::ostream& operator<<(std::ostream& out, const Control& c)
@@ -169,13 +171,13 @@ Dialog readDialog(const std::vector<BYTE>& bytes, bool extended)
     return d;
 }
 
-// The template's own fields on one line (style/extended style, place, size, menu, class,
-// caption, font, point size, weight, italic, character set), compared at once.
+// The template's own fields on one line, each after its name, compared at once.
 std::string header(const Dialog& d)
 {
     char text[400];
     std::snprintf(text, sizeof text,
-                  "%08lx/%08lx %d,%d %dx%d menu \"%s\" class \"%s\" \"%s\" \"%s\" %d %d %d %d",
+                  "style %08lx ex-style %08lx at %d,%d size %dx%d menu \"%s\" class \"%s\" caption "
+                  "\"%s\" font \"%s\" %d weight %d italic %d charset %d",
                   static_cast<unsigned long>(d.style), static_cast<unsigned long>(d.exStyle), d.x,
                   d.y, d.width, d.height, d.menu.c_str(), d.className.c_str(), d.caption.c_str(),
                   d.font.c_str(), d.pointSize, d.weight, d.italic, d.charset);
@@ -188,8 +190,9 @@ TEST(SettingsTemplate, ExtendedDialogWithItsControlsInTabOrder)
     ASSERT_FALSE(bytes.empty()) << "IDD_SETTINGS in US English";
     const Dialog d = readDialog(bytes, true);
     EXPECT_EQ(header(d),
-              "80c808c8/00040000 0,0 360x130 menu \"\" class \"\" \"Turnbell settings:\" "
-              "\"MS Shell Dlg\" 8 400 0 1");
+              "style 80c808c8 ex-style 00040000 at 0,0 size 360x130 menu \"\" class \"\" "
+              "caption \"Turnbell settings:\" font \"MS Shell Dlg\" 8 weight 400 italic "
+              "0 charset 1");
     const std::vector<Control> expected = {
         {0, 0x50810080, 47, 8, 162, 14, IDC_USERNAME, "edit", ""},
         {0, 0x50010003, 19, 55, 81, 10, IDC_FLASHICON, "button", "Flash icon in systray"},
@@ -213,8 +216,9 @@ TEST(GamesTemplate, StandardResizableDialogWithCloseAndTheList)
     ASSERT_FALSE(bytes[2] == 0xFF && bytes[3] == 0xFF)
         << "a standard template, not the extended one";
     const Dialog d = readDialog(bytes, false);
-    EXPECT_EQ(header(d), "90cc084c/00040100 0,0 375x192 menu \"\" class \"\" \"Games\" "
-                         "\"Ms Shell Dlg 2\" 8 0 0 0");
+    EXPECT_EQ(header(d),
+              "style 90cc084c ex-style 00040100 at 0,0 size 375x192 menu \"\" class \"\" "
+              "caption \"Games\" font \"Ms Shell Dlg 2\" 8 weight 0 italic 0 charset 0");
     const std::vector<Control> expected = {
         {0, 0x50010000, 275, 173, 95, 14, IDCANCEL, "button", "Close"},
         {WS_EX_CLIENTEDGE, 0x50018805, 5, 5, 365, 163, IDC_GAMELIST, "syslistview32", ""},

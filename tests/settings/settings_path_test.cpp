@@ -93,6 +93,8 @@ TEST(SettingsStoreName, KnowsAFileByItsIndexUnlessThereIsNoneAndTheRegistryByThe
     }
 }
 
+const char* const CLAIM_NAMES[] = {"Made", "Held", "AccessDenied", "Failed"};  // StoreClaim's
+
 TEST(SettingsStoreClaim, EndsOnlyBesideACopyOfThisUserOnThisStore)
 {
     // Private: the first copy; a normal, then an elevated copy (its mutex refused) on this
@@ -113,8 +115,8 @@ TEST(SettingsStoreClaim, EndsOnlyBesideACopyOfThisUserOnThisStore)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(anotherCopyHoldsTheStore(c.privateNamespace, c.space, c.name), c.ends)
-            << c.privateNamespace << " " << static_cast<int>(c.space) << " "
-            << static_cast<int>(c.name);
+            << (c.privateNamespace ? "private " : "global ") << CLAIM_NAMES[int(c.space)] << " "
+            << CLAIM_NAMES[int(c.name)];
     }
 }
 

@@ -147,11 +147,9 @@ TEST_F(SettingsStore, AnEmptySettingsFileSelectsFileModeAndTheFirstSaveFillsIt)
 
     saveSettings();
     const std::string text = readFile(iniPath);
-    EXPECT_NE(text.find("[Turnbell]"), std::string::npos) << text;
-    EXPECT_NE(text.find("Username="), std::string::npos) << text;
-    EXPECT_NE(text.find("SoundFile=sheepbaa.wav"), std::string::npos) << text;
-    EXPECT_NE(text.find("NotifyIcon=1"), std::string::npos) << text;
-    EXPECT_NE(text.find("NotifySound=1"), std::string::npos) << text;
+    for (const char* line :
+         {"[Turnbell]", "Username=", "SoundFile=sheepbaa.wav", "NotifyIcon=1", "NotifySound=1"})
+        EXPECT_NE(text.find(line), std::string::npos) << text;
     EXPECT_TRUE(wakeEventIsSet());
     // Nothing went to the registry.
     EXPECT_FALSE(queryValue("UserName").present);
@@ -224,11 +222,9 @@ TEST_P(SavedSettings, ComeBackFromTheStoreTheyWereLoadedFrom)
 
     if (trip.fileMode) {
         const std::string text = readFile(iniPath);
-        EXPECT_NE(text.find(trip.notifyIcon ? "NotifyIcon=1" : "NotifyIcon=0"), std::string::npos)
-            << text;
-        EXPECT_NE(text.find(trip.notifySound ? "NotifySound=1" : "NotifySound=0"),
-                  std::string::npos)
-            << text;
+        for (const std::string& line : {std::string("NotifyIcon=") + "01"[trip.notifyIcon],
+                                        std::string("NotifySound=") + "01"[trip.notifySound]})
+            EXPECT_NE(text.find(line), std::string::npos) << text;
     } else {
         // Written as "UserName", read back by the load as "Username": the same value.
         const StoredValue name = queryValue("UserName");

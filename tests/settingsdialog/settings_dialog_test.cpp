@@ -37,8 +37,7 @@ struct Values {
 
 std::ostream& operator<<(std::ostream& out, const Values& v)
 {
-    return out << "{\"" << v.userName << "\", " << v.notifyIcon << ", " << v.notifySound << ", \""
-               << v.soundFile << "\"}";
+    return out << ::testing::PrintToString(v.fields());
 }
 
 void store(const Values& v)
@@ -92,6 +91,9 @@ protected:
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&controls);
         createHiddenMainWindow("WC_SettingsRequests", mainWindowProc);
+        // Two icons that differ, so that each shows where the dialog puts it.
+        smallIcon = LoadIconA(nullptr, IDI_INFORMATION);
+        largeIcon = LoadIconA(nullptr, IDI_WARNING);
         wakeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
     void SetUp() override { store(START); }
@@ -119,29 +121,31 @@ protected:
 };
 
 // Every way the dialog goes, after the user's edits: OK and Enter store them, the three
-// others keep the settings as they were; each saves what it leaves and wakes the poller,
-// so that a poll with the new name follows at once. Preview plays what the edit box
-// holds as it stands, confirmed or not, and stores nothing.
+// others keep the settings as they were, an emptied sound file too; each saves what it
+// leaves and wakes the poller, so that a poll with the new name follows at once. Preview
+// plays what the edit box holds as it stands, confirmed or not, and stores nothing.
 TEST_F(SettingsDialog, EachWayToCloseStoresOrKeepsTheEditsAndAlwaysSavesAndWakes)
 {
     // The name is kept exactly as typed, blanks included.
     const Values edited = {" bob ", false, true, "C:\\sounds\\ding.wav"};
+    const Values emptied = {" bob ", false, true, ""};
     const auto closing = closingWithoutOk(IDC_USERNAME);
     const struct {
         const char* what;
+        const Values& edit;
         std::function<void(HWND)> close;
         INT_PTR result;
         bool stores;
         bool previews;
     } rows[] = {
-        {"OK", [](HWND dialog) { clickButton(dialog, IDOK); }, IDOK, true, false},
-        {"Enter in the user name",
+        {"OK", edited, [](HWND dialog) { clickButton(dialog, IDOK); }, IDOK, true, false},
+        {"Enter in the user name", edited,
          [](HWND dialog) { pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_RETURN); }, IDOK, true,
          false},
-        {"Cancel", closing[0], IDCANCEL, false, false},
-        {"Escape", closing[1], IDCANCEL, false, false},
-        {"the caption's close button", closing[2], IDCANCEL, false, false},
-        {"Preview, then Cancel",
+        {"Cancel", emptied, closing[0], IDCANCEL, false, false},
+        {"Escape", emptied, closing[1], IDCANCEL, false, false},
+        {"the caption's close button", emptied, closing[2], IDCANCEL, false, false},
+        {"Preview, then Cancel", edited,
          [](HWND dialog) {
              clickButton(dialog, IDC_PREVIEW);
              clickButton(dialog, IDCANCEL);
@@ -157,14 +161,14 @@ TEST_F(SettingsDialog, EachWayToCloseStoresOrKeepsTheEditsAndAlwaysSavesAndWakes
         const INT_PTR result = run({{dialogWithCaption(CAPTION),
                                      [&](HWND dialog) {
                                          before = shown(dialog);
-                                         edit(dialog, edited.userName, edited.soundFile);
+                                         edit(dialog, row.edit.userName, row.edit.soundFile);
                                          clickButton(dialog, IDC_FLASHICON);
                                          clickButton(dialog, IDC_PLAYSOUND);
                                      }},
                                     {dialogWithCaption(CAPTION), row.close}});
         EXPECT_EQ(before, START) << row.what;
         EXPECT_EQ(result, row.result) << row.what;
-        EXPECT_EQ(stored(), row.stores ? edited : START) << row.what;
+        EXPECT_EQ(stored(), row.stores ? row.edit : START) << row.what;
         EXPECT_EQ(savedInRegistry(), stored()) << row.what;
         EXPECT_EQ(WaitForSingleObject(wakeEvent, 0), WAIT_OBJECT_0) << row.what;
         ASSERT_EQ(playSoundCalls.size(), row.previews ? 1u : 0u) << row.what;
@@ -197,12 +201,7 @@ TEST_F(SettingsDialog, OverlongTextsAreCutToTheirFields)
 {
     struct Case {
         std::size_t nameLength, fileLength, storedName, storedFile;
-    } cases[] = {
-        {0, 0, 0, 0},
-        {299, 259, 299, 259},
-        {300, 260, 299, 259},
-        {1000, 600, 299, 259},
-    };
+    } cases[] = {{0, 0, 0, 0}, {299, 259, 299, 259}, {300, 260, 299, 259}, {1000, 600, 299, 259}};
     for (const auto& c : cases) {
         const std::string name(c.nameLength, 'n'), file(c.fileLength, 'f');
         run({{dialogWithCaption(CAPTION), [&](HWND dialog) {
@@ -243,15 +242,15 @@ TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere)
         bool chosen;
         std::string afterBrowse;
         int close;
-        std::string stored;
+        Values stored;
     } rows[] = {
-        {"a file chosen, then Cancel", true, sound.path, IDCANCEL, START.soundFile},
-        {"Browse cancelled, then OK", false, "keep me.wav", IDOK, "keep me.wav"},
+        {"a file chosen, then Cancel", true, sound.path, IDCANCEL, START},
+        {"Browse cancelled, OK", false, "keep me.wav", IDOK, {"alice", true, false, "keep me.wav"}},
     };
     for (const auto& row : rows) {
         store(START);
         std::string offered, afterBrowse;
-        run({
+        const INT_PTR result = run({
             {dialogWithCaption(CAPTION),
              [](HWND dialog) {
                  SetDlgItemTextA(dialog, IDC_SOUNDFILE, "keep me.wav");
@@ -272,7 +271,8 @@ TEST_F(SettingsDialog, BrowseStartsFromTheEditTextAndPutsTheChosenPathThere)
         });
         EXPECT_EQ(offered, "keep me.wav") << row.what;
         EXPECT_EQ(afterBrowse, row.afterBrowse) << row.what;
-        EXPECT_EQ(std::string(Settings.soundFile), row.stored) << row.what;
+        EXPECT_EQ(result, row.close) << row.what;
+        EXPECT_EQ(stored(), row.stored) << row.what;
     }
 }
 
@@ -363,24 +363,35 @@ TEST_F(SettingsDialog, BrowseElsewhereLeavesTheWorkingFolderAndTheSettingsFileAs
 }
 
 // The menu's "Settings..." while the dialog is open (at the first start it opens by
-// itself): the dialog on screen comes forward, no second one opens on top of it to
-// write its own values over the first's, and one Escape closes it.
+// itself) behind another window: the dialog on screen comes to the front, no second one
+// opens on top of it to write its own values over the first's, and one Escape closes
+// it. It shows the program's icons in its caption and for Alt+Tab.
 TEST_F(SettingsDialog, ASecondRequestBringsTheOpenDialogForward)
 {
     std::size_t open = 0;
+    bool inFront = false;
+    std::pair<HICON, HICON> icons;
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                 nullptr, nullptr, nullptr);
     request({{dialogWithCaption(CAPTION),
-              [](HWND) {
+              [&](HWND dialog) {
+                  icons = dialogIcons(dialog);
+                  SetForegroundWindow(other);
                   PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
                   PostMessageA(mainWindow, WM_COMMAND, ID_SETTINGS, 0);
               }},
              {dialogWithCaptionOnceHandled(CAPTION, mainWindow), [&](HWND dialog) {
                   open = dialogsWithCaption(CAPTION).size();
+                  inFront = GetForegroundWindow() == dialog;
                   if (open == 1)
                       pressKey(GetDlgItem(dialog, IDC_USERNAME), VK_ESCAPE);
                   else
                       cancelEveryDialog();
               }}});
+    DestroyWindow(other);
     EXPECT_EQ(open, 1u);
+    EXPECT_TRUE(inFront);
+    EXPECT_EQ(icons, std::make_pair(smallIcon, largeIcon));
     EXPECT_TRUE(dialogsWithCaption(CAPTION).empty());
 }
 

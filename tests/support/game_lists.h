@@ -1,5 +1,5 @@
 // Game lists as the tests write them: each game by its id, whether it waits for the user,
-// its type and its players.
+// its type and its players (an empty type and none, unless given).
 #pragma once
 
 #include <string>
@@ -10,8 +10,8 @@
 struct GameSketch {
     const char* id;
     bool myTurn;
-    const char* type = "Chess";
-    std::vector<const char*> players = {"ann"};
+    const char* type = "";
+    std::vector<const char*> players = {};
 };
 
 // The records as the parser makes them, each with the link "jeu.php?id=<id>".
@@ -27,4 +27,11 @@ inline GameList gameList(const std::vector<GameSketch>& games)
             list.back()->players.push_back(makePlayerRecord(name, "p", false));
     }
     return list;
+}
+
+// Those games as the last poll's, in place of any before.
+inline void setCurrentGames(const std::vector<GameSketch>& games)
+{
+    clearGameList(currentGames);
+    currentGames = gameList(games);
 }

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "app/globals.h"
 #include "res/resource.h"
 #include "tray/flash.h"
@@ -37,4 +39,11 @@ inline void createHiddenMainWindow(const char* className, WNDPROC procedure = De
     RegisterClassExA(&wc);
     mainWindow = CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                  appInstance, nullptr);
+}
+
+// The icons a dialog shows: in its caption (small) and for Alt+Tab (big).
+inline std::pair<HICON, HICON> dialogIcons(HWND dialog)
+{
+    return {reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)),
+            reinterpret_cast<HICON>(SendMessageA(dialog, WM_GETICON, ICON_BIG, 0))};
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/globals.h"
+#include "app/wndproc.h"
 #include "res/resource.h"
 #include "tray/flash.h"
 #include "tray/tray.h"
@@ -24,11 +26,10 @@
 #include "tests/support/shell_notify_recorder.h"
 #include "tests/support/timer_recorder.h"
 
-// The other ways the tray's code can take memory or make an object (its imports, as nm
-// lists them), each counted through its import slot: the heap, and the icons and bitmaps
-// it makes and frees. The count goes up for each object made and down for each one freed.
+// The icons and bitmaps the tray's code makes and frees (its imports, as nm lists them),
+// each counted through its import slot: up for each object made, down for each one freed.
 namespace {
-std::atomic<long> heapBlocks{0}, objectsMade{0};
+std::atomic<long> objectsMade{0};
 }
 #define COUNTED(slot, bytes, dll, name, result, parameters, arguments, change)                     \
     result WINAPI counted##name parameters                                                         \
@@ -40,8 +41,6 @@ std::atomic<long> heapBlocks{0}, objectsMade{0};
     }                                                                                              \
     extern "C" decltype(&name) slot IMPORT_SLOT(name, bytes);                                      \
     decltype(&name) slot = counted##name;
-COUNTED(heapSlot, 12, "kernel32.dll", HeapAlloc, LPVOID, (HANDLE h, DWORD f, SIZE_T n), (h, f, n),
-        ++heapBlocks)
 COUNTED(iconSlot, 4, "user32.dll", CreateIconIndirect, HICON, (PICONINFO i), (i), ++objectsMade)
 COUNTED(copySlot, 20, "user32.dll", CopyImage, HANDLE, (HANDLE h, UINT t, int x, int y, UINT f),
         (h, t, x, y, f), ++objectsMade)
@@ -68,6 +67,10 @@ std::vector<std::uint32_t> resourceColours(int id)
     DestroyIcon(icon);
     return result;
 }
+
+// A tick of one of mainWindow's timers, handed to the program's window procedure as the
+// message loop hands it on.
+void tick(UINT_PTR timer) { mainWindowProc(mainWindow, WM_TIMER, timer, 0); }
 
 // What the program's startup does before trayAdd and prepareFlash: the shared icons
 // and a hidden top-level window that owns the tray icon and the timer.
@@ -98,14 +101,6 @@ protected:
 
 bool Tray::prepared;
 std::vector<std::uint32_t> Tray::normal, Tray::alert;
-
-bool zeroFrom(const NOTIFYICONDATAA& data, std::size_t offset)
-{
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&data);
-    for (std::size_t i = offset; i < sizeof data; ++i)
-        if (bytes[i] != 0) return false;
-    return true;
-}
 
 TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
 {
@@ -158,33 +153,40 @@ TEST_F(Tray, EveryCallIsFilledExactlyForItsOperationAndReachesTheShell)
         EXPECT_EQ(std::string(data.szTip), c.tip) << c.what;
         // The rest of the tooltip buffer and every member after it stay zero: no
         // balloon, no state, no guid.
-        for (std::size_t b = std::strlen(data.szTip); b < sizeof data.szTip; ++b)
-            ASSERT_EQ(data.szTip[b], 0) << c.what << ", tooltip byte " << b;
-        EXPECT_TRUE(zeroFrom(data, offsetof(NOTIFYICONDATAA, dwState))) << c.what;
+        const char* bytes = reinterpret_cast<const char*>(&data);
+        const auto zero = [](char byte) { return byte == 0; };
+        EXPECT_TRUE(std::all_of(data.szTip + std::strlen(data.szTip), std::end(data.szTip), zero))
+            << c.what << ": the tooltip's rest";
+        EXPECT_TRUE(
+            std::all_of(bytes + offsetof(NOTIFYICONDATAA, dwState), bytes + sizeof data, zero))
+            << c.what << ": the members after it";
     }
 }
 
-// The retry timer is read from its SetTimer and KillTimer calls, and its tick handed to
-// trayRetry as the window procedure does: nothing waits out the period.
+// The retry timer is read from its SetTimer and KillTimer calls, and its ticks go through
+// the window procedure: nothing waits out the period.
 TEST_F(Tray, AnIconTheShellRefusedOrLostComesBack)
 {
     ASSERT_NE(FindWindowA("Shell_TrayWnd", nullptr), nullptr);
     trayRemove();
-    // A shell that is not up yet at start refuses the add: a retry is due a period later,
-    // its tick brings the icon, and the timer that brought it stops.
-    shellNotifyRefusedAdds = 1;
+    // A shell that is not up yet at start refuses the add, and again at the first retry:
+    // the retries go on every 3 s until one brings the icon, and then stop. Each refused
+    // add is followed by a change that tells whether the icon is there after all.
+    shellNotifyRefusedAdds = 2;
     shellNotifyCalls.clear();
     trayAdd();
-    EXPECT_EQ(runningTimerPeriod(mainWindow, TRAY_RETRY_TIMER), TRAY_RETRY_PERIOD_MS);
-    trayRetry();
+    EXPECT_EQ(runningTimerPeriod(mainWindow, TRAY_RETRY_TIMER), 3000u);
+    tick(TRAY_RETRY_TIMER);
+    EXPECT_EQ(runningTimerPeriod(mainWindow, TRAY_RETRY_TIMER), 3000u) << "refused again";
+    tick(TRAY_RETRY_TIMER);
     EXPECT_EQ(runningTimerPeriod(mainWindow, TRAY_RETRY_TIMER), 0u) << "the retries go on";
-    trayRetry();  // a tick that was already queued adds nothing
-    ASSERT_EQ(shellNotifyCalls.size(), 3u);
-    EXPECT_FALSE(shellNotifyCalls[0].result);
-    EXPECT_FALSE(shellNotifyCalls[1].result) << "no icon there yet";
-    EXPECT_EQ(shellNotifyCalls[2].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_TRUE(shellNotifyCalls[2].result);
-    EXPECT_EQ(std::string(shellNotifyCalls[2].data.szTip), "Turnbell");
+    tick(TRAY_RETRY_TIMER);  // a tick that was already queued adds nothing
+    std::string answered;
+    for (const ShellNotifyCall& call : shellNotifyCalls)
+        answered += std::string(call.message == NIM_ADD ? " add" : " modify") +
+                    (call.result ? "" : " refused");
+    EXPECT_EQ(answered, " add refused modify refused add refused modify refused add");
+    EXPECT_EQ(std::string(shellNotifyCalls.back().data.szTip), "Turnbell");
 
     // A shell that lost the icon without a word: the next change, of the tooltip or of the
     // image, adds it again with the tooltip of the moment and is made on it.
@@ -213,12 +215,10 @@ TEST_F(Tray, TooltipShowsAnyCountWithinItsBuffer)
     const struct {
         int count;
         const char* tip;
-    } cases[] = {
-        {0, "Turnbell - 0 games waiting"},
-        {1, "Turnbell - 1 games waiting"},
-        {INT_MAX, "Turnbell - 2147483647 games waiting"},
-        {INT_MIN, "Turnbell - -2147483648 games waiting"},
-    };
+    } cases[] = {{0, "Turnbell - 0 games waiting"},
+                 {1, "Turnbell - 1 games waiting"},
+                 {INT_MAX, "Turnbell - 2147483647 games waiting"},
+                 {INT_MIN, "Turnbell - -2147483648 games waiting"}};
     for (const auto& c : cases) {
         shellNotifyCalls.clear();
         trayUpdateTip(c.count);
@@ -249,7 +249,8 @@ std::vector<std::uint32_t> frameOf(const std::vector<std::uint32_t>& normal,
 }
 
 // Starts, steps and stops in a row, each with what the tray shows after it and whether
-// the flash timer then runs. A start while flashing begins the cycle again.
+// the flash timer then runs (100 ms: ten frames a second). A start while flashing begins
+// the cycle again.
 TEST_F(Tray, EachStepOfTheFlashShowsItsFrameAndTheTimerRunsUntilTheStop)
 {
     ASSERT_TRUE(prepared);
@@ -283,7 +284,7 @@ TEST_F(Tray, EachStepOfTheFlashShowsItsFrameAndTheTimerRunsUntilTheStop)
         shellNotifyCalls.clear();
         if (row.action == Start) startFlashing();
         if (row.action == Stop) stopFlashing();
-        for (int i = 0; i < row.steps; ++i) flashStep();
+        for (int i = 0; i < row.steps; ++i) tick(FLASH_TIMER);
         ASSERT_EQ(shellNotifyCalls.size(), row.steps ? std::size_t(row.steps) : 1u) << row.what;
         const ShellNotifyCall& shown = shellNotifyCalls.back();
         EXPECT_EQ(shown.message, static_cast<DWORD>(NIM_MODIFY)) << row.what;
@@ -295,8 +296,7 @@ TEST_F(Tray, EachStepOfTheFlashShowsItsFrameAndTheTimerRunsUntilTheStop)
             EXPECT_EQ(shown.colours, frameOf(normal, alert, row.weight)) << row.what;
             EXPECT_EQ(shown.transparent, outline) << row.what << ": the normal icon's outline";
         }
-        EXPECT_EQ(runningTimerPeriod(mainWindow, FLASH_TIMER), row.timer ? FLASH_PERIOD_MS : 0u)
-            << row.what;
+        EXPECT_EQ(runningTimerPeriod(mainWindow, FLASH_TIMER), row.timer ? 100u : 0u) << row.what;
     }
 }
 
@@ -307,10 +307,9 @@ TEST_F(Tray, AStepTakesNoMemoryAndLeavesNoObjectOfItsOwn)
     startFlashing();
     shellNotifyRecording = false;
     flashStep();  // let any first-use state of the system settle
-    const long allocations = allocationCount, heap = heapBlocks, objects = objectsMade;
+    const long allocations = allocationCount, objects = objectsMade;
     for (int i = 0; i < 100; ++i) flashStep();
     EXPECT_EQ(allocationCount - allocations, 0) << "operator new";
-    EXPECT_EQ(heapBlocks - heap, 0) << "HeapAlloc";
     EXPECT_EQ(objectsMade - objects, 0) << "icons and bitmaps made and not freed";
     shellNotifyRecording = true;
     stopFlashing();
