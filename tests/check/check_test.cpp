@@ -102,6 +102,8 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
         {"control bytes from the site",
          R"({"sections": [{"type": "Ploc\u001b[2J\u007f", "games": [{"id": 101, "active": "Ann", "players": [{"id": 17, "name": "Ann\u0007"}]}]}]})",
          "Ann", 0, "  101  Ploc\\x1b[2J\\x7f  Ann\\x07  your turn\r\n"},
+        {"--help, alone", GAMES, "--help", 0,
+         "usage: turnbell-check [--site [http://|https://]HOST"},
         {"a time-out of more than an hour", GAMES, "--timeout 3601 Ann", 2, "usage:"},
         {"a time-out of no time", GAMES, "--timeout 0 Ann", 2, "usage:"},
         {"a port with letters after it", GAMES, "--site localhost:80abc Ann", 2, "usage:"},
@@ -120,7 +122,7 @@ TEST_F(Check, EachOutcomeGivesItsExitCodeAndItsReason)
     writeSettings("");
     for (const auto& c : cases) {
         setScenario(c.scenario);
-        const bool ownSite = c.arguments.compare(0, 6, "--site") == 0;
+        const bool ownSite = c.arguments.compare(0, 6, "--site") == 0 || c.arguments == "--help";
         const ProgramRun run =
             runProgram(TURNBELL_CHECK_EXE, (ownSite ? "" : site) + c.arguments, folder);
         EXPECT_EQ(run.exitCode, c.exitCode) << c.what << "\n" << run.output;

@@ -18,21 +18,22 @@ namespace {
 
 // The poller's waits on wakeEvent, seen through the import slot of WaitForSingleObject:
 // this file is compiled into the test program, so the linker takes its definition of the
-// slot before kernel32's, and every call from the program's code lands here first.
+// slot before kernel32's, and every call from the program's code lands here first. The
+// wait numbered minutePassesAt does not wait: the minute passes at once, and the wait
+// ends as a real one ends when no wake came, with WAIT_TIMEOUT.
 using WaitFunction = DWORD(WINAPI*)(HANDLE, DWORD);
 std::atomic<WaitFunction> systemWait{nullptr};
 std::atomic<int> wakeWaits{0};
 std::atomic<DWORD> lastWakeWaitMs{0};
+std::atomic<int> minutePassesAt{0};
 
 DWORD WINAPI recordWait(HANDLE handle, DWORD timeoutMs)
 {
     if (!systemWait)
         systemWait = systemFunction<WaitFunction>("kernel32.dll", "WaitForSingleObject");
-    if (handle && handle == wakeEvent) {
-        lastWakeWaitMs = timeoutMs;
-        ++wakeWaits;
-    }
-    return systemWait.load()(handle, timeoutMs);
+    if (!handle || handle != wakeEvent) return systemWait.load()(handle, timeoutMs);
+    lastWakeWaitMs = timeoutMs;
+    return systemWait.load()(handle, ++wakeWaits == minutePassesAt ? 0 : timeoutMs);
 }
 
 }  // namespace
@@ -42,7 +43,7 @@ WaitFunction waitImportSlot = recordWait;
 
 namespace {
 
-TEST(StartedPoller, PollsTwiceAtStartThenOnEveryWakeAndEndsAtOnceWhenStoppedWhileWaiting)
+TEST(StartedPoller, PollsTwiceAtStartThenOnEveryWakeOrMinuteAndEndsAtOnceWhenStoppedWhileWaiting)
 {
     ASSERT_NE(createReceiverWindow(), nullptr);
     const ScratchFolder folder("poller-start");
@@ -64,15 +65,17 @@ TEST(StartedPoller, PollsTwiceAtStartThenOnEveryWakeAndEndsAtOnceWhenStoppedWhil
     EXPECT_EQ(lastWakeWaitMs, 60000u);
     EXPECT_FALSE(waitUntil([] { return requestCount() > 2; }, 1000));
 
-    // A save wakes it: the poll comes long before the minute is over.
+    // A save wakes it: the poll comes long before the minute is over. Then a minute
+    // passes without a wake (the third wait times out at once), and it polls again.
+    minutePassesAt = 3;
     saveSettings();
-    EXPECT_TRUE(waitUntil([] { return deliveryCount == 3; }, 20000));
-    EXPECT_EQ(requestCount(), 3);
-    EXPECT_EQ(deliveredSummary,
-              std::string(THREE_GAMES_SUMMARY) + THREE_GAMES_SUMMARY + THREE_GAMES_SUMMARY);
+    EXPECT_TRUE(waitUntil([] { return deliveryCount == 4; }, 20000));
+    EXPECT_EQ(requestCount(), 4);
+    EXPECT_EQ(deliveredSummary, std::string(THREE_GAMES_SUMMARY) + THREE_GAMES_SUMMARY +
+                                    THREE_GAMES_SUMMARY + THREE_GAMES_SUMMARY);
 
     // Stopped while it waits, it ends at once, not when the stop gives up (10 s).
-    ASSERT_TRUE(waitUntil([] { return wakeWaits == 3; }, 5000));
+    ASSERT_TRUE(waitUntil([] { return wakeWaits == 4; }, 5000));
     EXPECT_EQ(lastWakeWaitMs, 60000u);
     const double start = nowMs();
     stopPoller();
@@ -82,7 +85,7 @@ TEST(StartedPoller, PollsTwiceAtStartThenOnEveryWakeAndEndsAtOnceWhenStoppedWhil
     GetExitCodeThread(pollerThread, &exitCode);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_LT(stopMs, 5000);
-    EXPECT_EQ(requestCount(), 3);
+    EXPECT_EQ(requestCount(), 4);
     std::printf("[ measured ] stop while waiting: %.0f ms\n", stopMs);
 
     SetCurrentDirectoryA("C:\\");
