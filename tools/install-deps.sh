@@ -8,7 +8,9 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 packages=(
   cmake ninja-build python3 git clang-format openssl
-  mingw-w64 wine wine64            # wine32:i386 comes with the 32-bit runner (setup-i686.sh)
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix   # the -posix compilers only: the
+                                   # mingw-w64 package adds the unused win32-thread ones (113 MB)
+  wine wine64                      # wine32:i386 comes with the 32-bit runner (setup-i686.sh)
   clang libclang-rt-14-dev llvm    # native build: sanitizers and libFuzzer
   googletest libbenchmark-dev libgumbo-dev pkg-config
   xvfb xdotool imagemagick x11-utils
