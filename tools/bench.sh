@@ -11,7 +11,7 @@ set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 dir=$build/bench
 
-"$root/tools/install-deps.sh" || { echo "installing the build packages failed"; exit 1; }
+"$root/tools/install-deps.sh" || exit 1   # says in one line what failed
 
 echo "== build bench"
 build_preset "$dir" bench || exit 1

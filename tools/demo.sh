@@ -25,8 +25,10 @@ user_name=Ottilie          # the player of tests/testsite/scenarios/demo.json
 scenario=$root/tests/testsite/scenarios/demo.json
 shot_every=5
 
-"$root/tools/install-deps.sh" || { echo "installing the packages failed"; exit 1; }
-"$root/tools/setup-i686.sh" || exit 1   # the 32-bit runner; says what failed
+# The 32-bit runner first: its apt-get update leaves the lists fresh for the build
+# packages. Each script says in one line what failed.
+"$root/tools/setup-i686.sh" || exit 1
+"$root/tools/install-deps.sh" || exit 1
 
 source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"

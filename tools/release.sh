@@ -161,8 +161,8 @@ else
   done
 fi
 
+"$root/tools/setup-i686.sh"     # first: its apt-get update leaves the lists fresh for the next
 "$root/tools/install-deps.sh"
-"$root/tools/setup-i686.sh"
 
 # The end-to-end test's helper (it plays a restarting shell) comes from the 32-bit test build.
 helper_build() {

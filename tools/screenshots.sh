@@ -12,8 +12,8 @@ source "$(dirname "$0")/lib.sh"
 docs="$root/docs"
 user_name=Ottilie     # the player of tests/testsite/scenarios/demo.json; game 51002 waits for her at first
 
+"$root/tools/setup-i686.sh" || exit 1     # first: its apt-get update leaves the lists fresh
 "$root/tools/install-deps.sh" || exit 1
-"$root/tools/setup-i686.sh" || exit 1
 source "$root/tools/wine-session.sh"
 source "$root/tests/e2e/harness.sh"
 mkdir -p "$docs"

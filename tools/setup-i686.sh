@@ -14,16 +14,22 @@
 #      script every time.
 #
 # Needs root (or sudo). A step that fails ends the script with one line that names the
-# step, and exit code 1.
+# step and the log of apt's output (in build/setup-logs/), and exit code 1. No apt call
+# can hang: each has apt's network waits bounded and a time limit (tools/lib.sh).
 set -uo pipefail
+# shellcheck source=lib.sh
 source "$(dirname "$0")/lib.sh"
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
   if sudo -n true 2>/dev/null; then SUDO="sudo"; else SUDO="not root"; fi
 fi
+# The one line of a failure, last on the screen: the step, what failed, and where
+# apt's whole output is.
 die() {
-  echo "32-bit runner: $1 failed${2:+ ($2)}; set TURNBELL_SKIP_I686=1 to run without the 32-bit build" >&2
+  local where=""
+  [ -z "${3:-}" ] || where="; apt's output: $3"
+  echo "32-bit runner: $1 failed${2:+ ($2)}$where; set TURNBELL_SKIP_I686=1 to run without the 32-bit build" >&2
   exit 1
 }
 # Runs a command as root; the caller names the step for the message when root is missing.
@@ -32,6 +38,7 @@ as_root() {
   shift
   $SUDO "$@"
 }
+mkdir -p "$setup_logs"
 tmp_source=$(mktemp)
 plan=$(mktemp)
 fallback=$(mktemp -d)
@@ -110,46 +117,90 @@ write_fallback_sources() {
   done >"$fallback/preferences"
 }
 
-# Installs wine32:i386. Its Multi-Arch: same libraries must have the very version of
-# their amd64 halves, so apt moves those halves to the version that the i386 side has
-# (mostly up to the point release); the packages that move are named. When an index
-# failed, the i386 side may lack versions that amd64 packages on the machine have
-# (installed from the suite that failed); then the install resolves against the suites
-# that are left, moving just the packages it needs to their versions there.
-install_wine32() {
-  local options=() how="" moved
-  if ! $SUDO apt-get -s install --no-install-recommends wine32:i386 >"$plan" 2>&1; then
-    [ -n "$apt_failed_suites" ] || die "resolving wine32:i386" "$(grep -m1 -E '^ |^E:' "$plan" | sed 's/^ *//')"
+# The packages that moved in $plan (an apt-get -s plan), as "name old -> new", those
+# that move down apart from those that move up. Only installed packages move: they are
+# the ones whose Multi-Arch: same i386 halves come with wine32:i386 and must be of the
+# same version, and those that must move with them (openssl with libssl3, say).
+print_moved() {
+  local up="" down="" name old new
+  while read -r name old new; do
+    if dpkg --compare-versions "$old" lt "$new"; then
+      up+="  $name $old -> $new"$'\n'
+    else
+      down+="  $name $old -> $new"$'\n'
+    fi
+  done < <(sed -nE 's/^Inst ([^ :]+) \[([^]]+)\] \(([^ ]+) .*/\1 \2 \3/p' "$plan")
+  [ -z "$up" ] || printf '32-bit runner: packages moved up, so that the 32-bit Wine loader can be installed:\n%s' "$up"
+  [ -n "$down" ] || return 0
+  local count security=""
+  count=$(grep -c . <<<"$down")
+  grep -qE -- '-security$' <<<"$apt_failed_suites" && security=", security fixes among them"
+  printf '32-bit runner: packages moved DOWN, so that the 32-bit Wine loader can be installed without %s:\n%s' \
+    "$(paste -sd ' ' <<<"$apt_failed_suites")" "$down"
+  echo "32-bit runner: warning: these $count packages are now older than what this machine had$security;" \
+    "once every index verifies again, 'apt-get update && apt-get upgrade' (as root) brings them back"
+}
+
+# Installs wine32:i386 and qemu-user from bookworm-backports, whichever is missing, in one
+# apt-get call: one download, one unpacking, one pass of dpkg's triggers. wine32:i386's
+# Multi-Arch: same libraries must have the very version of their amd64 halves, so apt
+# moves those halves to the version that the i386 side has (mostly up to the point
+# release); the packages that move are named. When an index failed, the i386 side may
+# lack versions that amd64 packages on the machine have (installed from the suite that
+# failed); then the install resolves against the suites that are left, moving just the
+# packages it needs to their versions there, and those moved down are named apart.
+install_runner() {
+  local options=() how="" wanted=() log=$setup_logs/setup-i686.log
+  installed wine32:i386 || wanted+=(wine32:i386)
+  if ! qemu_is_recent; then
+    if grep -qx bookworm-backports <<<"$apt_failed_suites" \
+       && ! apt-cache madison qemu-user | grep -q bookworm-backports; then
+      die "installing qemu-user from bookworm-backports" \
+        "that suite has no verified index: $(grep '^bookworm-backports ' <<<"$apt_failed" | one_line)" "$setup_logs/apt-update.log"
+    fi
+    wanted+=(qemu-user/bookworm-backports)
+  fi
+  : >"$log"
+  if ! apt_get 120 "$plan" -s install --no-install-recommends "${wanted[@]}"; then
+    [ -n "$apt_failed_suites" ] || die "resolving ${wanted[*]}" "$(apt_error "$plan")" "$log"
     write_fallback_sources
     options=(-o Dir::Etc::SourceList=/dev/null -o "Dir::Etc::SourceParts=$fallback/sources"
              -o "Dir::Etc::Preferences=$fallback/preferences" --allow-downgrades)
     how=" without $(paste -sd ' ' <<<"$apt_failed_suites"), whose index failed"
-    $SUDO apt-get -s "${options[@]}" install --no-install-recommends wine32:i386 >"$plan" 2>&1 \
-      || die "resolving wine32:i386$how" "$(grep -m1 -E '^ |^E:' "$plan" | sed 's/^ *//')"
+    cat "$plan" >>"$log"
+    : >"$plan"
+    apt_get 120 "$plan" -s "${options[@]}" install --no-install-recommends "${wanted[@]}" \
+      || { cat "$plan" >>"$log"; die "resolving ${wanted[*]}$how" "$(apt_error "$plan")" "$log"; }
+    echo "32-bit runner: ${wanted[*]} resolve$how"
   fi
-  [ -z "$how" ] || echo "32-bit runner: wine32:i386 resolves$how"
-  moved=$(sed -nE 's/^Inst ([^ :]+) \[([^]]+)\] \(([^ ]+) .*/  \1 \2 -> \3/p' "$plan")
-  [ -z "$moved" ] || printf '32-bit runner: amd64 packages moved to the version of their i386 halves:\n%s\n' "$moved"
-  DEBIAN_FRONTEND=noninteractive as_root "installing wine32:i386" \
-    apt-get install -y -qq --no-install-recommends "${options[@]}" wine32:i386 >"$plan" 2>&1 \
-    || die "installing wine32:i386$how" "$(grep -m1 '^E:' "$plan")"
+  cat "$plan" >>"$log"
+  print_moved
+  local started downloaded
+  started=$(date +%s)
+  apt_get 1200 "$log" install -y -q --no-install-recommends --download-only "${options[@]}" "${wanted[@]}" \
+    || die "downloading ${wanted[*]}$how" "$(apt_error "$log")" "$log"
+  downloaded=$(date +%s)
+  apt_get 1800 "$log" install -y -q --no-install-recommends "${options[@]}" "${wanted[@]}" \
+    || die "installing ${wanted[*]}$how" "$(apt_error "$log")" "$log"
+  echo "32-bit runner: installed in $(( $(date +%s) - started )) s (downloads $((downloaded - started)) s," \
+    "unpacking and configuring $(( $(date +%s) - downloaded )) s)"
 }
 
 if ! installed wine32:i386 || ! qemu_is_recent; then
+  [ "$SUDO" != "not root" ] || die "installing wine32:i386 and qemu-user" "it needs root or sudo"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root "adding the i386 architecture" dpkg --add-architecture i386 || die "adding the i386 architecture"
   fi
   add_backports_source || die "adding the bookworm-backports source" "no bookworm entry in apt's sources"
   echo "32-bit runner: installing wine32:i386 and qemu-user from bookworm-backports (about 900 MB)"
-  [ "$SUDO" != "not root" ] || die "apt-get update" "it needs root or sudo"
-  apt_update || die "apt-get update"
-  installed wine32:i386 || install_wine32
-  if ! qemu_is_recent; then
-    DEBIAN_FRONTEND=noninteractive as_root "installing qemu-user" \
-      apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user >/dev/null \
-      || die "installing qemu-user from bookworm-backports"
-    qemu_is_recent || die "installing qemu-user from bookworm-backports" "qemu-i386 is older than 8"
+  if apt_lists_fresh; then
+    apt_failed_suites="" apt_failed=""
+  else
+    : >"$setup_logs/apt-update.log"
+    apt_update "$setup_logs/apt-update.log" || die "apt-get update" "$apt_why" "$setup_logs/apt-update.log"
   fi
+  install_runner
+  qemu_is_recent || die "installing qemu-user from bookworm-backports" "qemu-i386 is older than 8"
 fi
 
 binfmt=/proc/sys/fs/binfmt_misc

@@ -20,13 +20,15 @@ skip_i686=${TURNBELL_SKIP_I686:-0}
 jobs=$(nproc)
 run_started=$(date +%s)
 
-"$root/tools/install-deps.sh" || { echo "installing the build packages failed"; exit 1; }
+# The 32-bit runner first: its apt-get update (the i386 architecture and the backports
+# source added) leaves the lists fresh, so the build packages need no second one. Each
+# script says in one line of its own which step failed and where apt's output is.
 if [ "$skip_i686" = 1 ]; then
   echo "== the 32-bit suite will be built but not run (TURNBELL_SKIP_I686=1)"
 else
-  # Says which step failed, and how to skip, in one line of its own.
   "$root/tools/setup-i686.sh" || exit 1
 fi
+"$root/tools/install-deps.sh" || exit 1
 
 # Every C++ source keeps the project's style (.clang-format).
 echo "== format"
