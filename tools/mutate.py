@@ -135,20 +135,27 @@ def mutants(text):
     return found
 
 
-def run(cmd, cwd, env=None, timeout=None):
+def run(cmd, cwd, timeout=None):
+    """Runs cmd, its output caught; a stop or a time-out ends it with SIGTERM, so that a
+    Wine session's clean-up runs."""
+    child = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             text=True, errors="replace")
     try:
-        p = subprocess.run(cmd, cwd=cwd, env=env, timeout=timeout, stdout=subprocess.PIPE,
-                           stderr=subprocess.STDOUT, text=True, errors="replace")
-        return p.returncode, p.stdout
-    except subprocess.TimeoutExpired as e:
-        return 124, (e.stdout or b"").decode(errors="replace") if isinstance(e.stdout, bytes) else (e.stdout or "")
+        out, _ = child.communicate(timeout=timeout)
+        return child.returncode, out
+    except subprocess.TimeoutExpired:
+        return 124, "timed out"
+    finally:
+        if child.poll() is None:
+            child.terminate()
+            child.wait()
 
 
 class Build:
     """One preset of the copy: its folder, its tests and the programs each test runs."""
 
-    def __init__(self, src, preset, env):
-        self.dir, self.env = os.path.join(src, "build", preset), env
+    def __init__(self, src, preset, template=None):
+        self.src, self.dir, self.template = src, os.path.join(src, "build", preset), template
         if not os.path.exists(os.path.join(self.dir, "build.ninja")):
             status, out = run(["cmake", "--preset", preset], src)
             if status:
@@ -180,44 +187,35 @@ class Build:
         args = ["ctest", "-j", str(os.cpu_count() or 2), "--timeout", "300", "--no-tests=error"]
         if names is not None:
             args += ["-R", "^(" + "|".join(names) + ")$"]
-        status, out = run(args, self.dir, env=self.env, timeout=1800)
+        if self.template:
+            # A display and a prefix of the stage's own, the prefix a copy of one booted at
+            # the start: nothing a mutant left running or stored meets the next one.
+            args = ["bash", "-c", 'source "$1/tools/wine-session.sh"; trap \'kill $! 2>/dev/null; wine_session_stop\' EXIT; '
+                    'trap "exit 143" TERM; export TURNBELL_WINE_TEMPLATE="$2"; wine_session_start; shift 3; '
+                    '"$@" >"$3" 2>&1 & wait $!; status=$?; cat "$3"; exit $status',  # as the test command does
+                    "_", self.src, self.template, os.path.join(self.dir, "mutate.log"), *args]
+        status, out = run(args, self.dir, timeout=1800)
         if status == 0:
             return None
         failed = re.findall(r"^\s*\d+ - (\S+) \(", out, re.M)
-        if "desktop_keeper_start" in failed and self.env:
-            if retried:
-                return "no desktop"
-            # Now and then a fresh prefix's desktop does not come up: that says nothing of
-            # the mutant, so its stage runs again in another prefix.
-            fresh_prefix(os.path.dirname(os.path.dirname(self.dir)), self.env)
-            return self.test(names, retried=True)
+        if "desktop_keeper_start" in failed:
+            # Now and then a desktop does not come up: that says nothing of the mutant, so
+            # the stage runs once more in another session.
+            return "no desktop" if retried else self.test(names, retried=True)
         return ", ".join(failed) or f"ctest exit {status}"
 
 
-def wine_session(src):
-    """Starts one private display and Wine prefix; returns the environment and the shell
-    that holds them (closing its input ends the session)."""
-    env_file = tempfile.mktemp()
-    holder = subprocess.Popen(
-        ["bash", "-c", f'source "{src}/tools/wine-session.sh"; trap wine_session_stop EXIT; '
-         f'export TURNBELL_WINE_TEMPLATE=1; wine_session_start; env -0 >"{env_file}.part"; mv "{env_file}.part" "{env_file}"; read -r _'],
-        stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    while not os.path.exists(env_file):
-        if holder.poll() is not None:
-            sys.exit("the Wine session did not start")
-        time.sleep(0.5)
-    with open(env_file) as f:
-        env = dict(kv.split("=", 1) for kv in f.read().split("\0") if "=" in kv)
-    os.unlink(env_file)
-    return env, holder
-
-
-def fresh_prefix(src, env):
-    """The session's prefix anew from its copy as booted: a mutant may leave programs
-    running or settings stored that the next one's tests would meet."""
-    subprocess.run(["bash", "-c", 'source "$1/tools/wine-session.sh"; wineserver -k; wineserver -w; '
-                    'rm -rf "$WINEPREFIX"; mkdir "$WINEPREFIX"; copy_prefix "$TURNBELL_WINE_TEMPLATE" "$WINEPREFIX"; '
-                    'wineserver -p', "_", src], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def booted_prefix(src, work):
+    """A Wine prefix booted once, in work/prefix, for every Windows stage to start from."""
+    template = os.path.join(work, "prefix")
+    if not os.path.isfile(os.path.join(template, "system.reg")):
+        shutil.rmtree(template, ignore_errors=True)
+        status, out = run(["bash", "-c", 'source "$1/tools/wine-session.sh"; trap wine_session_stop EXIT; '
+                           'export TURNBELL_WINE_TEMPLATE=1; wine_session_start; mkdir "$2"; '
+                           'copy_prefix "$TURNBELL_WINE_TEMPLATE" "$2"', "_", src, template], src)
+        if status:
+            sys.exit(f"booting a Wine prefix failed:\n{out[-2000:]}")
+    return template
 
 
 def copy_checkout(src):
@@ -270,65 +268,58 @@ def main():
     started = time.time()
     copy_checkout(src)
     print(f"copy in {src}; building native and win64", flush=True)
-    native = Build(src, "native", None)
-    env, holder = wine_session(src)
-    try:
-        win64 = Build(src, "win64", env)
-        print(f"builds ready in {time.time() - started:.0f} s", flush=True)
-        score = {"core": [0, 0], "Win32": [0, 0]}
-        survivors = []
-        for name in files:
-            path = os.path.join(src, name)
-            with open(path) as f:
-                original = f.read()
-            windows = name.endswith("_win.cpp") or "windows.h" in original
-            own = next((t.split() for p, t in OWN_TESTS if name.startswith(p)), [])
-            if windows:
-                stages = [(win64, [t for t in own if t in win64.targets]), (win64, None)]
-            else:
-                stages = [(native, [t for t in own if t in native.targets]), (native, None), (win64, None)]
-            stages = [(b, t) for b, t in stages if t is None or t]
-            found = mutants(original)
-            picked = sorted(random.Random(f"{args.seed}:{name}").sample(found, min(args.count, len(found))))
-            for offset, old, new in picked:
-                line = original.count("\n", 0, offset) + 1
-                where = f"{name}:{line}: {old.strip()} -> {new.strip()}"
-                with open(path, "w") as f:
-                    f.write(original[:offset] + new + original[offset + len(old):])
-                t0, verdict = time.time(), None
-                for number, (build, tests) in enumerate(stages):
-                    if build is win64:
-                        fresh_prefix(src, env)
-                    verdict = build.test(tests)
-                    if verdict in ("no build", "no desktop") and number == 0:
-                        break
-                    if verdict:
-                        break
-                with open(path, "w") as f:
-                    f.write(original)
-                took = time.time() - t0
-                if verdict in ("no build", "no desktop"):
-                    print(f"  {where}: {verdict}, not counted ({took:.0f} s)", flush=True)
-                    continue
-                part = score["Win32" if windows else "core"]
-                part[1] += 1
+    native = Build(src, "native")
+    win64 = Build(src, "win64", booted_prefix(src, args.work))
+    print(f"builds ready in {time.time() - started:.0f} s", flush=True)
+    score = {"core": [0, 0], "Win32": [0, 0]}
+    survivors = []
+    for name in files:
+        path = os.path.join(src, name)
+        with open(path) as f:
+            original = f.read()
+        windows = name.endswith("_win.cpp") or "windows.h" in original
+        own = next((t.split() for p, t in OWN_TESTS if name.startswith(p)), [])
+        if windows:
+            stages = [(win64, [t for t in own if t in win64.targets]), (win64, None)]
+        else:
+            stages = [(native, [t for t in own if t in native.targets]), (native, None), (win64, None)]
+        stages = [(b, t) for b, t in stages if t is None or t]
+        found = mutants(original)
+        picked = sorted(random.Random(f"{args.seed}:{name}").sample(found, min(args.count, len(found))))
+        for offset, old, new in picked:
+            line = original.count("\n", 0, offset) + 1
+            where = f"{name}:{line}: {old.strip()} -> {new.strip()}"
+            with open(path, "w") as f:
+                f.write(original[:offset] + new + original[offset + len(old):])
+            t0, verdict = time.time(), None
+            for number, (build, tests) in enumerate(stages):
+                verdict = build.test(tests)
+                if verdict in ("no build", "no desktop") and number == 0:
+                    break
                 if verdict:
-                    part[0] += 1
-                    print(f"  {where}: killed by {verdict} ({took:.0f} s)", flush=True)
-                else:
-                    survivors.append(where)
-                    print(f"  {where}: SURVIVED ({took:.0f} s)", flush=True)
-        print(f"\nseed {args.seed}, {args.count} a file, {len(files)} files, {time.time() - started:.0f} s")
-        if survivors:
-            print("survivors:\n" + "\n".join(survivors))
-        for label, (killed, total) in score.items():
-            if total:
-                print(f"{label}: {killed} killed of {total} ({100 * killed / total:.0f} %)")
-        killed, total = (sum(v) for v in zip(*score.values()))
-        print(f"{killed} killed of {total} ({100 * killed / max(total, 1):.0f} %)")
-    finally:
-        holder.stdin.close()
-        holder.wait()
+                    break
+            with open(path, "w") as f:
+                f.write(original)
+            took = time.time() - t0
+            if verdict in ("no build", "no desktop"):
+                print(f"  {where}: {verdict}, not counted ({took:.0f} s)", flush=True)
+                continue
+            part = score["Win32" if windows else "core"]
+            part[1] += 1
+            if verdict:
+                part[0] += 1
+                print(f"  {where}: killed by {verdict} ({took:.0f} s)", flush=True)
+            else:
+                survivors.append(where)
+                print(f"  {where}: SURVIVED ({took:.0f} s)", flush=True)
+    print(f"\nseed {args.seed}, {args.count} a file, {len(files)} files, {time.time() - started:.0f} s")
+    if survivors:
+        print("survivors:\n" + "\n".join(survivors))
+    for label, (killed, total) in score.items():
+        if total:
+            print(f"{label}: {killed} killed of {total} ({100 * killed / total:.0f} %)")
+    killed, total = (sum(v) for v in zip(*score.values()))
+    print(f"{killed} killed of {total} ({100 * killed / max(total, 1):.0f} %)")
 
 
 if __name__ == "__main__":
