@@ -18,8 +18,8 @@ constant moved by one or set to 0, a call statement removed, a returned truth va
 It is built and tried, stage by stage, until a stage fails (the mutant is killed):
   platform-free file: its own tests natively, the whole native suite, the whole win64 suite;
   *_win.cpp file:     its own tests on win64, the whole win64 suite.
-The Windows tests run under wine64 in one private display and prefix for the whole run
-(tools/wine-session.sh). A mutant that does not build is not counted. Each survivor is
+The Windows tests of each stage run under wine64 in a display and prefix of their own, the
+prefix a copy of one booted at the start (tools/wine-session.sh). A mutant that does not build is not counted. Each survivor is
 printed as "file:line: old -> new", and the run closes with "K killed of N (P %)" for the
 platform-free core, the Win32 code and both together.
 """
